@@ -1,0 +1,21 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace vyr::cli {
+
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitFailures = 1,  // some rows were refused or failed
+    kExitUsage = 2,  // bad arguments, or a file that cannot be opened or is refused
+    kExitNotAnAlbum = 3,  // not an album, or a scan that found nothing
+};
+
+// Each adds its subcommand to the app; its callback leaves the exit status in `status`.
+void AddListCommand(CLI::App& app, int& status);
+void AddExtractCommand(CLI::App& app, int& status);
+void AddScanCommand(CLI::App& app, int& status);
+
+}  // namespace vyr::cli

@@ -1,0 +1,13 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/Commands.h"
+
+namespace vyr::cli {
+
+void AddExtractCommand(CLI::App& app, int& status)
+{
+    auto* command = app.add_subcommand("extract", "(being built)");
+    command->callback([&status] { status = kExitUsage; });
+}
+
+}  // namespace vyr::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "album/AlbumState.h"
+#include "album/AlbumWindow.h"
+
+namespace vyr::extract {
+
+class VolumeQuery;
+
+enum class RowStatus { Written, Exists, Unticked, NoSize, NoSpace, LowSpace, UnsafeName, Failed };
+
+struct RowReport {
+    int row = 0;
+    std::string fileName;
+    RowStatus status = RowStatus::Unticked;
+    std::string reason;  // for UnsafeName and Failed
+};
+
+struct ExtractReport {
+    bool noAlbum = false;  // the list was empty: "Open and Album file first." and the open command
+    std::vector<RowReport> rows;
+};
+
+// Writes every ticked row with a byte count into its own file in the target folder. The
+// volume query is the platform's unless a test passes its own.
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window);
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes);
+
+}  // namespace vyr::extract

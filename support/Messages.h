@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Every text the program shows, in one place, so the front ends and the tests use the same
+// words. Lines of a message box are joined with CR LF.
+namespace vyr::support::msg {
+
+inline constexpr std::string_view kLineBreak = "\r\n";
+inline constexpr std::string_view kAppTitle = "vyr Extract";
+inline constexpr std::string_view kCaptionPrefix = "vyr Extract   version ";
+
+// Loader.
+inline constexpr std::string_view kZipFile =
+    "This file is a \"Zip\" file NOT an vyr file\r\n"
+    "Press OK to re-name to zip and open file in \"WinZip\".";
+inline constexpr std::string_view kAlbumWrapFile =
+    "This file is an ALBW \"Album Wrap\" file NOT an vyr file\r\n"
+    "\r\n"
+    "Press OK and the file will be scanned to attempt\r\n"
+    "to recover tracks contained inside.\r\n"
+    "\r\n"
+    "This may not recover tracks properly so check results.";
+// The open command's notice for "albw" names: the AlbumWrap text without its first two lines.
+inline constexpr std::string_view kScanNotice =
+    "Press OK and the file will be scanned to attempt\r\n"
+    "to recover tracks contained inside.\r\n"
+    "\r\n"
+    "This may not recover tracks properly so check results.";
+std::string NoHeader(std::string_view fileName);
+inline constexpr std::string_view kScanningAlbumLabel = "Now Scanning file for parts";
+inline constexpr std::string_view kScanningArtistLabel = "Please wait!";
+std::string CannotRead(std::string_view path, std::string_view reason);
+std::string AlbumRefused(std::string_view path, std::string_view reason);
+
+// Recovery scanner.
+inline constexpr std::string_view kCannotLocate = "Sorry cannot locate files to recover.";
+inline constexpr std::string_view kCannotRecover = "Sorry cannot recover files.";
+
+// Extract command.
+inline constexpr std::string_view kOpenAlbumFirst = "Open and Album file first.";
+inline constexpr std::string_view kSelectFolderTitle = "Select a Folder";
+inline constexpr std::string_view kNoFreeSpaceTitle = "No Free Space";
+inline constexpr std::string_view kNoFreeSpace =
+    "No Free space detected, may be a CD-rom\r\n"
+    "Cannot Create File\r\n"
+    "Choose another target Drive";
+inline constexpr std::string_view kLowDiskSpaceTitle = "Low Disk Space Warning";
+inline constexpr std::string_view kLowDiskSpace =
+    "Insufficient Disk Space!!\r\n"
+    "Cannot Create File\r\n"
+    "Choose another target Drive";
+inline constexpr std::string_view kFailuresHeading = "These files were not written:";
+
+// ZIP hand-off.
+std::string RenameFailed(std::string_view from, std::string_view to, std::string_view reason);
+
+// Start-up and window commands.
+inline constexpr std::string_view kCommandLineErrorTitle = "Command line error";
+std::string NotAValidFile(std::string_view commandLine);
+inline constexpr std::string_view kOpenDialogTitle = "Open Album file";
+inline constexpr std::string_view kOpenFilter =
+    "Album (*.vyr;*.m3u;*.mp3;*.albw)|*.vyr;*.m3u;*.mp3;*.albw|(*.vyr)|*.vyr|(*.m3u)|*.m3u|"
+    "(*.mp3)|*.mp3|Any file (*.*)|*.*";
+std::string RenameRefused(std::string_view name);
+
+}  // namespace vyr::support::msg

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "support/FixedPoint.h"
+
+namespace vyr::support {
+
+// The separator the helpers split and join paths at. Tests pass '\\' to check the rules the
+// Windows build keeps; everything else uses the platform's own.
+inline constexpr char kNativeSeparator = '/';
+
+// True only for a regular file (or a link to one) of at least one byte: an empty file that a
+// failed copy once left behind counts as absent, and a folder is not a file. Never throws.
+bool FileExists(const std::string& path);
+
+// The text after the last separator; the whole path when it has none; empty for "" or a path
+// that ends in a separator.
+std::string FileNameFromPath(std::string_view path, char separator = kNativeSeparator);
+
+// The path with its file name cut off, keeping the trailing separator; empty when the path has
+// no separator.
+std::string FolderOfPath(std::string_view path, char separator = kNativeSeparator);
+
+// Removes exactly one trailing separator, so "/" becomes "".
+std::string StripTrailingBackslash(std::string_view path, char separator = kNativeSeparator);
+
+// Appends a separator unless the path is empty or already ends in one: "" never becomes "/".
+std::string AddTrailingBackslash(std::string_view path, char separator = kNativeSeparator);
+
+// "mm:ss", or "h:mm:ss" from an hour on; fractions of a second are dropped, never rounded up,
+// and negative values floor (−1 s is "-01:59").
+std::string FormatDuration(FixedPoint seconds);
+
+}  // namespace vyr::support

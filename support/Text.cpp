@@ -1,0 +1,113 @@
+#include "support/Text.h"
+
+#include <cmath>
+#include <locale>
+
+namespace vyr::support {
+
+namespace {
+
+// Windows-1252 bytes 0x80 to 0x9F; the five it leaves undefined map to the C1 controls, as
+// Windows itself converts them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string_view TrimSpaces(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        std::size_t length;
+        char32_t c;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF) { length = 2; c = b & 0x1F; }
+        else if (b >= 0xE0 && b <= 0xEF) { length = 3; c = b & 0x0F; }
+        else if (b >= 0xF0 && b <= 0xF4) { length = 4; c = b & 0x07; }
+        else return false;
+        if (i + length > bytes.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto t = static_cast<unsigned char>(bytes[i + k]);
+            if ((t & 0xC0) != 0x80) return false;
+            c = (c << 6) | (t & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+            (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string ToDisplayText(std::string_view bytes)
+{
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) out += ch;
+        else if (b < 0xA0) AppendUtf8(out, kCp1252High[b - 0x80]);
+        else AppendUtf8(out, b);
+    }
+    return out;
+}
+
+std::string SizeText(std::int64_t byteCount)
+{
+    // 1023.8, not 1024: the figure users of the format are used to seeing.
+    const double kilobytes = std::round(static_cast<double>(byteCount) / 1023.8);
+    if (kilobytes == 0) return "Kb";
+    const auto value = static_cast<long long>(kilobytes);
+    std::string digits = std::to_string(value < 0 ? -value : value);
+
+    const char separator = std::use_facet<std::numpunct<char>>(std::locale()).thousands_sep();
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += separator;
+        grouped += digits[i];
+    }
+    return (value < 0 ? "-" : "") + grouped + "Kb";
+}
+
+bool IsPlainFileName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == "..") return false;
+    for (const char ch : name) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (ch == '/' || ch == '\\' || b < 32 || b == 127) return false;
+    }
+    return true;
+}
+
+}  // namespace vyr::support

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vyr::support {
+
+// Removes leading and trailing spaces (character 32 only, as the header rules trim).
+std::string_view TrimSpaces(std::string_view text);
+
+// Header bytes as UTF-8 for display and file names: valid UTF-8 is kept, anything else is read
+// as Windows-1252, one character per byte. Positions and lengths are always counted on the bytes.
+std::string ToDisplayText(std::string_view bytes);
+
+bool IsValidUtf8(std::string_view bytes);
+
+// The list's "Size" text: bytes / 1023.8, rounded half away from zero, grouped in threes with
+// the global locale's thousands separator, no digits at all when it rounds to 0, then "Kb".
+std::string SizeText(std::int64_t byteCount);
+
+// A name the extract command may join to the target folder: not empty, not "." or "..", no
+// path separator of either platform and no control character. A header could otherwise name
+// "../../.bashrc".
+bool IsPlainFileName(std::string_view name);
+
+}  // namespace vyr::support
