@@ -23,8 +23,13 @@ struct LoadResult {
     std::optional<recovery::ScanOutcome> scan;  // set when the recovery scanner ran
 };
 
+struct LoadOptions {
+    // The window renames a ZIP archive and hands it to the desktop; the terminal only reports it.
+    bool handOffArchives = true;
+};
+
 // The one entry through which a file the user names is read: classifies it, fills the track
 // table and the list for an album, and routes everything else to its message and hand-off.
-LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path);
+LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path, LoadOptions options = {});
 
 }  // namespace vyr::album

@@ -1,13 +1,73 @@
 #include <CLI/CLI.hpp>
 
+#include <iostream>
+
+#include "album/LoadAlbum.h"
+#include "cli/AlbumReport.h"
+#include "cli/CliWindow.h"
 #include "cli/Commands.h"
 
 namespace vyr::cli {
 
+namespace {
+
+struct ListOptions {
+    std::string file;
+    bool json = false;
+    bool scan = false;
+};
+
+int RunList(const ListOptions& options)
+{
+    album::AlbumState state;
+    CliWindow window(std::cerr, options.scan);
+    const album::LoadResult result = album::LoadAlbum(state, window, options.file, {.handOffArchives = false});
+
+    switch (result.kind) {
+    case album::FileKind::Unreadable:
+    case album::FileKind::Refused:
+        return kExitUsage;
+    case album::FileKind::ZipArchive:
+        std::cerr << "vyr: " << options.file << " is a ZIP archive\n";
+        break;
+    case album::FileKind::AlbumWrap:
+    case album::FileKind::NoHeader:
+        if (!result.scan)
+            std::cerr << "vyr: " << options.file
+                      << (result.kind == album::FileKind::AlbumWrap ? " is an AlbumWrap file\n" : " has no album header\n");
+        break;
+    case album::FileKind::Album:
+        break;
+    }
+
+    int status = kExitOk;
+    if (result.scan) {
+        using recovery::ScanOutcome;
+        if (*result.scan == ScanOutcome::Failed || *result.scan == ScanOutcome::Stopped) return kExitUsage;
+        if (*result.scan == ScanOutcome::NothingFound) status = kExitNotAnAlbum;
+    } else if (result.kind != album::FileKind::Album) {
+        status = kExitNotAnAlbum;
+    }
+
+    static constexpr const char* kKinds[] = {"album", "zip", "albumwrap", "noheader"};
+    if (options.json)
+        std::cout << AlbumJson(options.file, kKinds[static_cast<int>(result.kind)], state, window).dump(2) << '\n';
+    else if (status == kExitOk)
+        PrintAlbum(std::cout, state, window);
+    return status;
+}
+
+}  // namespace
+
 void AddListCommand(CLI::App& app, int& status)
 {
-    auto* command = app.add_subcommand("list", "(being built)");
-    command->callback([&status] { status = kExitUsage; });
+    auto options = std::make_shared<ListOptions>();
+    CLI::App* list = app.add_subcommand("list", "List the tracks of an album file");
+    list->add_option("FILE", options->file, "The album file (.vyr)")->required();
+    list->add_flag("--json", options->json, "Print one JSON object instead of a table");
+    list->add_flag("--scan", options->scan,
+                   "When the file has no album header, scan it for MP3 parts and list those");
+    list->callback([options, &status] { status = RunList(*options); });
 }
 
 }  // namespace vyr::cli
