@@ -50,4 +50,15 @@ std::string RenameRefused(std::string_view name)
                   "Names may not contain / or \\ or control characters, nor be . or .."});
 }
 
+std::string DuplicateName(int earlierRow)
+{
+    return "row " + std::to_string(earlierRow) + " of this run has the same name";
+}
+
+std::string FailureLine(std::string_view fileName, std::string_view reason)
+{
+    std::string line(fileName);
+    return line + ": " + std::string(reason);
+}
+
 }  // namespace vyr::support::msg
