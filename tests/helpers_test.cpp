@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <locale>
+
+#include "support/PathHelpers.h"
+#include "support/Text.h"
+#include "tests/TestFiles.h"
+
+namespace vyr::support {
+namespace {
+
+struct PathCase {
+    const char* path;
+    const char* fileName;
+    const char* stripped;
+    const char* added;
+};
+
+// The rules are the same for either separator; the Windows build uses '\\', this one '/'.
+TEST(path_helpers, follow_the_same_rules_for_both_separators)
+{
+    const PathCase cases[] = {
+        {"C:|a|b.mp3", "b.mp3", "C:|a|b.mp3", "C:|a|b.mp3|"},
+        {"b.mp3", "b.mp3", "b.mp3", "b.mp3|"},
+        {"C:|a|", "", "C:|a", "C:|a|"},
+        {"", "", "", ""},
+        {"|", "", "", "|"},
+        {"C:", "C:", "C:", "C:|"},
+        {"C:|music||", "", "C:|music|", "C:|music||"},
+    };
+    for (const char separator : {'/', '\\'}) {
+        auto with = [separator](std::string text) {
+            std::replace(text.begin(), text.end(), '|', separator);
+            return text;
+        };
+        for (const PathCase& c : cases) {
+            SCOPED_TRACE(with(c.path));
+            EXPECT_EQ(FileNameFromPath(with(c.path), separator), with(c.fileName));
+            EXPECT_EQ(StripTrailingBackslash(with(c.path), separator), with(c.stripped));
+            EXPECT_EQ(AddTrailingBackslash(with(c.path), separator), with(c.added));
+        }
+    }
+}
+
+TEST(path_helpers, the_other_separator_is_an_ordinary_character)
+{
+    EXPECT_EQ(FileNameFromPath("C:\\a/b.mp3", '\\'), "a/b.mp3");
+    EXPECT_EQ(FileNameFromPath("/a\\b.mp3"), "a\\b.mp3");
+    EXPECT_EQ(FolderOfPath("/music/Live.vyr"), "/music/");
+    EXPECT_EQ(FolderOfPath("Live.vyr"), "");
+}
+
+TEST(file_exists, only_a_regular_file_of_at_least_one_byte_exists)
+{
+    test::TempDir dir;
+    test::WriteFile(dir / "full.mp3", "x");
+    test::WriteFile(dir / "empty.mp3", "");
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::create_symlink(dir / "full.mp3", dir / "link.mp3");
+    std::filesystem::create_symlink(dir / "missing.mp3", dir / "dangling.mp3");
+
+    EXPECT_TRUE(FileExists(dir / "full.mp3"));
+    EXPECT_TRUE(FileExists(dir / "link.mp3"));
+    EXPECT_FALSE(FileExists(dir / "empty.mp3"));
+    EXPECT_FALSE(FileExists(dir / "missing.mp3"));
+    EXPECT_FALSE(FileExists(dir / "dangling.mp3"));
+    EXPECT_FALSE(FileExists(dir / "folder"));
+    EXPECT_FALSE(FileExists(""));
+}
+
+TEST(format_duration, drops_fractions_and_switches_to_hours_past_59_minutes)
+{
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {245'0000, "04:05"},     {245'9000, "04:05"},       {59'9900, "00:59"},
+        {3599'0000, "59:59"},    {3600'0000, "1:00:00"},    {3725'5000, "1:02:05"},
+        {360000'0000, "100:00:00"}, {0, "00:00"},           {-1'0000, "-01:59"},
+    };
+    for (const auto& [raw, text] : cases) EXPECT_EQ(FormatDuration(FixedPoint::FromRaw(raw)), text) << raw;
+}
+
+TEST(size_text, divides_by_1023_8_and_rounds_half_away_from_zero)
+{
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {3'145'728, "3,073Kb"}, {2'097'152, "2,048Kb"}, {1'000'000, "977Kb"}, {5'000'000, "4,884Kb"},
+        {512, "1Kb"},           {511, "Kb"},            {300, "Kb"},          {0, "Kb"},
+        {2'147'483'647, "2,097,562Kb"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeText(bytes), text) << bytes;
+}
+
+TEST(size_text, groups_with_the_locale_separator)
+{
+    struct Dots : std::numpunct<char> {
+        char do_thousands_sep() const override { return '.'; }
+    };
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Dots));
+    EXPECT_EQ(SizeText(5'000'000), "4.884Kb");
+    std::locale::global(previous);
+}
+
+TEST(display_text, keeps_utf8_and_reads_anything_else_as_windows_1252)
+{
+    EXPECT_EQ(ToDisplayText("Caf\xC3\xA9"), "Caf\xC3\xA9");
+    EXPECT_EQ(ToDisplayText("Caf\xE9"), "Caf\xC3\xA9");
+    EXPECT_EQ(ToDisplayText("\x80 \x93quoted\x94"), "\xE2\x82\xAC \xE2\x80\x9Cquoted\xE2\x80\x9D");
+    EXPECT_EQ(ToDisplayText("\xC0\x80"), "\xC3\x80\xE2\x82\xAC");  // an overlong form is not UTF-8
+    EXPECT_EQ(ToDisplayText("plain"), "plain");
+}
+
+TEST(plain_file_name, refuses_names_that_leave_the_folder_or_hide_control_characters)
+{
+    for (const char* bad : {"", ".", "..", "../x.mp3", "a/b.mp3", "a\\b.mp3", "tab\there", "del\x7f", "nl\n"})
+        EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+    for (const char* good : {"01 Song.mp3", "...mp3", "[01] Party.mp3", "Caf\xC3\xA9.mp3", " spaced "})
+        EXPECT_TRUE(IsPlainFileName(good)) << good;
+}
+
+}  // namespace
+}  // namespace vyr::support
