@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "album/AlbumState.h"
+#include "album/AlbumWindow.h"
+
+class QLabel;
+class QProgressBar;
+class QToolButton;
+class QFrame;
+class QTreeWidgetItem;
+
+namespace vyr::app {
+
+class Shell;
+class TrackListView;
+
+// The program's one window. It owns the shared state of the run and shows what the core's
+// commands ask of an AlbumWindow; its buttons, the list and the command line start those
+// commands. Child object names are the controls' names; the two cmdChoose buttons share their
+// name and carry their index in the property "index".
+class frmAlbum : public QWidget, public album::AlbumWindow {
+    Q_OBJECT
+public:
+    explicit frmAlbum(Shell& shell, QWidget* parent = nullptr);
+    ~frmAlbum() override;
+
+    // Caption, target folder, shown and painted, then the file the command-line text names.
+    void LoadStep(const std::string& commandLine);
+
+    album::AlbumState& State() { return m_state; }
+    const album::AlbumState& State() const { return m_state; }
+    bool Busy() const { return m_busyDepth > 0; }
+
+    // The window's commands, as its controls start them.
+    void OpenCommand();
+    void ChooseCommand(int index);
+    void ExtractCommand();
+    void StartRenaming();
+    void Rename(int row, const QString& text);
+    void DropFiles(const QStringList& paths);
+    void LinkHover(const QPoint& position);
+    void LinkLeave(const QPoint& position);
+    void OpenWebPage();
+
+    // album::AlbumWindow
+    int ItemCount() const override;
+    void RemoveAllItems() override;
+    bool AddItem(std::string_view key) override;
+    void SetItemText(int item, std::string_view text) override;
+    void SetItemCell(int item, std::string_view columnKey, std::string_view text) override;
+    void EnsureVisible(int item) override;
+    void SetTicked(int item, bool ticked) override;
+    bool IsTicked(int item) const override;
+    void RemoveAllColumns() override;
+    double ListWidth() const override;
+    void AddColumn(std::string_view key, std::string_view caption, double width) override;
+    void SetAlbumLabel(std::string_view text) override;
+    void SetArtistLabel(std::string_view text) override;
+    void SetProgressRange(int minimum, int maximum) override;
+    void SetProgressValue(int value) override;
+    album::MessageAnswer ShowMessage(const album::Message& message) override;
+    void Yield() override;
+    void Repaint() override;
+    std::string BrowseForFolder(std::string_view startFolder, std::string_view title) override;
+    bool ChooseTargetFolder() const override;
+    void PressOpen() override;
+    bool OpenDocument(std::string_view path) override;
+    void SetBusy(bool busy) override;
+    bool StopRequested() const override { return m_stopRequested; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    QToolButton* AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint);
+    void ScanWithNotice(const std::string& path, std::string_view notice);
+    // Runs a core command with the commands that would start another one disabled, then
+    // closes the window if Close was pressed meanwhile.
+    template <typename Command> void RunExclusive(Command command);
+    void ProcessEventsCoalesced(bool userInput);
+    QTreeWidgetItem* Item(int item) const;
+
+    Shell& m_shell;
+    album::AlbumState m_state;
+    double m_dpi = 96;
+
+    TrackListView* m_list = nullptr;
+    QLabel* m_artist = nullptr;
+    QLabel* m_album = nullptr;
+    QFrame* m_leftPanel = nullptr;
+    QToolButton* m_open = nullptr;
+    QToolButton* m_selectAll = nullptr;
+    QToolButton* m_deselectAll = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_site = nullptr;
+    QFrame* m_rightPanel = nullptr;
+    QToolButton* m_chooseTarget = nullptr;
+    QToolButton* m_extract = nullptr;
+    QToolButton* m_cancel = nullptr;
+
+    std::vector<std::string> m_columnKeys;
+    std::unordered_set<std::string> m_itemKeys;
+    int m_busyDepth = 0;
+    bool m_stopRequested = false;
+    bool m_closePending = false;
+    bool m_keyPressedWhileEditing = false;
+    QElapsedTimer m_sinceEvents;
+};
+
+}  // namespace vyr::app
