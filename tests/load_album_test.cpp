@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "album/LoadAlbum.h"
+#include "album/MemoryWindow.h"
+#include "support/Messages.h"
+#include "tests/AlbumBuilder.h"
+#include "tests/TestFiles.h"
+
+namespace vyr::album {
+namespace {
+
+namespace msg = support::msg;
+
+class LoadAlbumTest : public ::testing::Test {
+protected:
+    LoadResult Load(const std::string& name, std::string_view bytes)
+    {
+        test::WriteFile(dir / name, bytes);
+        return LoadAlbum(state, window, dir / name);
+    }
+
+    std::vector<std::string> ColumnCaptions() const
+    {
+        std::vector<std::string> captions;
+        for (const ListColumn& column : window.columns) captions.push_back(column.caption);
+        return captions;
+    }
+
+    // A list left over from an earlier album, to see whether a load empties it.
+    void FillListWithAnEarlierAlbum()
+    {
+        window.AddItem("earlier");
+        window.SetItemText(0, "earlier.mp3");
+    }
+
+    test::TempDir dir;
+    AlbumState state;
+    MemoryWindow window;
+};
+
+const std::string kThreeTracks = test::Album(
+    {"#EXTM3U", "#EXTALB: Summer Songs ", "#EXTART:The Example Band", "#EXTBYT:1000", "#EXTINF:215,Opening Theme",
+     "01 Opening.mp3", "#EXTBYT:2000", "#EXTINF:187,Last Call", "02 Last Call.mp3", "#EXTBYT:3000",
+     "#EXTINF:3725.5,Encore", "03 Encore.mp3", "#EXTBIN"},
+    test::PatternBytes(6000));
+
+TEST_F(LoadAlbumTest, lists_an_album_with_its_columns_cells_ticks_and_labels)
+{
+    test::WriteFile(dir / "01 Opening.mp3", "already here");
+    const LoadResult result = Load("Summer.vyr", kThreeTracks);
+
+    EXPECT_EQ(result.kind, FileKind::Album);
+    EXPECT_EQ(state.albumPath, dir / "Summer.vyr");
+    EXPECT_EQ(state.targetFolder, dir.folder());
+    const auto headerLength = static_cast<std::int64_t>(kThreeTracks.size()) - 6000;
+    EXPECT_EQ(state.headerLength, headerLength);
+    EXPECT_EQ(state.dataBase, headerLength);
+    ASSERT_EQ(state.tracks.Count(), 3);
+    EXPECT_EQ(ColumnCaptions(), (std::vector<std::string>{"File Name", "Display Name", "Time", "Size"}));
+    EXPECT_DOUBLE_EQ(window.columns[0].width, 8055.0 / 2);
+    EXPECT_DOUBLE_EQ(window.columns[1].width, 8055.0 / 3);
+    EXPECT_DOUBLE_EQ(window.columns[2].width, 8055.0 / 8);
+    EXPECT_EQ(window.columns[3].key, "hSize");
+
+    ASSERT_EQ(window.ItemCount(), 3);
+    EXPECT_EQ(window.items[2].text, "03 Encore.mp3");
+    EXPECT_EQ(window.Cell(2, "hDispName"), "Encore");
+    EXPECT_EQ(window.Cell(2, "hDuration"), "1:02:05");
+    EXPECT_EQ(window.Cell(2, "hSize"), "3Kb");
+    EXPECT_EQ(window.lastVisible, 2);
+    EXPECT_FALSE(window.items[0].ticked);  // its file exists in the album's folder
+    EXPECT_TRUE(window.items[1].ticked);
+    EXPECT_TRUE(window.items[2].ticked);
+    EXPECT_EQ(window.albumLabel, "Summer Songs");
+    EXPECT_EQ(window.artistLabel, "The Example Band");
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_EQ(window.busyChanges, (std::vector<bool>{true, false}));
+}
+
+TEST_F(LoadAlbumTest, adds_columns_in_the_order_rows_first_need_them)
+{
+    Load("a.vyr", test::Album({"#EXTBYT:10", "a.mp3", "b.mp3", "#EXTBIN"}, std::string(100, 'x')));
+    EXPECT_EQ(ColumnCaptions(), (std::vector<std::string>{"File Name", "Size"}));
+
+    Load("b.vyr", test::Album({"#EXTBYT:10", "#EXTINF:12,", "a.mp3", "#EXTINF:12,Named", "b.mp3", "#EXTBIN"},
+                              std::string(100, 'x')));
+    EXPECT_EQ(ColumnCaptions(), (std::vector<std::string>{"File Name", "Time", "Size", "Display Name"}));
+}
+
+TEST_F(LoadAlbumTest, gives_every_row_an_item_even_when_names_repeat)
+{
+    test::WriteFile(dir / "c.mp3", "present");
+    Load("dup.vyr", test::Album({"#EXTBYT:10", "a.mp3", "a.mp3", "c.mp3", "#EXTBIN"}, std::string(100, 'x')));
+    ASSERT_EQ(window.ItemCount(), 3);
+    EXPECT_EQ(window.items[1].text, "a.mp3");
+    EXPECT_TRUE(window.items[1].ticked);
+    EXPECT_FALSE(window.items[2].ticked);  // the tick of c.mp3 stays on c.mp3's row
+}
+
+TEST_F(LoadAlbumTest, leaves_the_album_label_empty_without_a_title_line)
+{
+    window.albumLabel = "old";
+    Load("a.vyr", test::Album({"a.mp3", "#EXTBIN"}, std::string(100, 'x')));
+    EXPECT_EQ(window.albumLabel, "");
+    EXPECT_EQ(window.artistLabel, "");
+}
+
+TEST_F(LoadAlbumTest, hands_a_zip_archive_off_without_emptying_the_list)
+{
+    FillListWithAnEarlierAlbum();
+    const LoadResult result = Load("Live.vyr", std::string("PK\x03\x04zipped", 10));
+
+    EXPECT_EQ(result.kind, FileKind::ZipArchive);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, msg::kZipFile);
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+    EXPECT_EQ(window.yields, 1);
+    EXPECT_EQ(window.ItemCount(), 1);
+    EXPECT_EQ(window.documentsOpened, std::vector<std::string>{dir / "Live.zip"});
+    EXPECT_TRUE(std::filesystem::exists(dir / "Live.zip"));
+    EXPECT_EQ(state.tracks.Count(), 1);
+}
+
+TEST_F(LoadAlbumTest, the_terminal_reports_a_zip_archive_without_renaming_it)
+{
+    test::WriteFile(dir / "Live.vyr", std::string("PK\x03\x04zipped", 10));
+    const LoadResult result = LoadAlbum(state, window, dir / "Live.vyr", {.handOffArchives = false});
+    EXPECT_EQ(result.kind, FileKind::ZipArchive);
+    EXPECT_TRUE(window.messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(dir / "Live.vyr"));
+}
+
+TEST_F(LoadAlbumTest, scans_an_albumwrap_file_after_its_notice)
+{
+    const LoadResult result = Load("wrap.vyr", test::Album({"ID3 AlbumWrap"}, std::string(600, 'x')));
+    EXPECT_EQ(result.kind, FileKind::AlbumWrap);
+    ASSERT_TRUE(result.scan);
+    ASSERT_GE(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, msg::kAlbumWrapFile);
+    EXPECT_GE(window.yields, 1);
+    EXPECT_TRUE(state.scanned);
+    EXPECT_EQ(window.albumLabel, "");  // the scanner blanks the notice when it ends
+}
+
+TEST_F(LoadAlbumTest, offers_a_scan_when_no_header_is_found)
+{
+    struct Case {
+        MessageAnswer answer;
+        bool scanned;
+    };
+    for (const Case c : {Case{MessageAnswer::No, false}, Case{MessageAnswer::Yes, true}}) {
+        FillListWithAnEarlierAlbum();
+        window.messages.clear();
+        window.answers = {c.answer};
+        const LoadResult result = Load("Plain.mp3", test::Album({"#EXTM3U", "a.mp3"}, std::string(100, 'x')));
+        EXPECT_EQ(result.kind, FileKind::NoHeader);
+        EXPECT_EQ(result.scan.has_value(), c.scanned);
+        ASSERT_GE(window.messages.size(), 1u);
+        EXPECT_EQ(window.messages[0].text, msg::NoHeader("Plain.mp3"));
+        EXPECT_EQ(window.messages[0].buttons, MessageButtons::YesNo);
+        EXPECT_EQ(window.ItemCount(), 0);
+        EXPECT_EQ(state.scanned, c.scanned);
+        if (!c.scanned) {
+            EXPECT_EQ(state.tracks.Count(), 1);
+            EXPECT_EQ(state.headerLength, 9 + 7 + 100 + 2);  // the data is a last line
+        }
+    }
+}
+
+TEST_F(LoadAlbumTest, an_empty_file_keeps_the_list)
+{
+    FillListWithAnEarlierAlbum();
+    EXPECT_EQ(Load("empty.vyr", "").kind, FileKind::NoHeader);
+    EXPECT_EQ(window.ItemCount(), 1);
+}
+
+TEST_F(LoadAlbumTest, reports_a_path_it_cannot_read_and_keeps_the_reset_state)
+{
+    state.albumPath = "earlier.vyr";
+    state.tracks.Reset();
+    state.tracks[0].fileName = "earlier.mp3";
+    std::filesystem::create_directory(dir / "folder.vyr");
+    for (const std::string& path : {dir / "missing.vyr", dir / "folder.vyr"}) {
+        window.messages.clear();
+        EXPECT_EQ(LoadAlbum(state, window, path).kind, FileKind::Unreadable);
+        ASSERT_EQ(window.messages.size(), 1u);
+        EXPECT_NE(window.messages[0].text.find(path), std::string::npos);
+        EXPECT_EQ(state.tracks.Count(), 1);
+        EXPECT_EQ(state.tracks[0].fileName, "");
+    }
+}
+
+TEST_F(LoadAlbumTest, refuses_an_album_beyond_the_limits_with_the_reason)
+{
+    EXPECT_EQ(Load("big.vyr", test::Album({"#EXTBYT:4294967296", "a.mp3", "#EXTBIN"}, std::string(100, 'x'))).kind,
+              FileKind::Refused);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_NE(window.messages[0].text.find("4294967296"), std::string::npos);
+    EXPECT_EQ(window.ItemCount(), 0);
+    EXPECT_EQ(state.albumPath, "");
+}
+
+}  // namespace
+}  // namespace vyr::album
