@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "album/AlbumState.h"
@@ -12,6 +13,9 @@ class VolumeQuery;
 
 enum class RowStatus { Written, Exists, Unticked, NoSize, NoSpace, LowSpace, UnsafeName, Failed };
 
+// "written", "exists", "unticked", "no-size", "no-space", "low-space", "unsafe-name", "failed".
+std::string_view StatusName(RowStatus status);
+
 struct RowReport {
     int row = 0;
     std::string fileName;
@@ -22,6 +26,10 @@ struct RowReport {
 struct ExtractReport {
     bool noAlbum = false;  // the list was empty: "Open and Album file first." and the open command
     std::vector<RowReport> rows;
+
+    int Count(RowStatus status) const;
+    // A row was refused or failed: the run did not do all it was asked to.
+    bool AnyRefusedOrFailed() const;
 };
 
 // Writes every ticked row with a byte count into its own file in the target folder. The

@@ -1,0 +1,172 @@
+#include "extract/ExtractTicked.h"
+
+#include <algorithm>
+#include <map>
+
+#include "extract/clsDiskSpace.h"
+#include "extract/mdlTrimFile.h"
+#include "support/Messages.h"
+#include "support/PathHelpers.h"
+#include "support/Text.h"
+
+namespace vyr::extract {
+
+namespace {
+
+namespace msg = support::msg;
+
+// 100,000,000 bytes must stay free after a track is written.
+constexpr double kFreeSpaceMarginMillions = 100.0;
+
+bool IsTicked(const album::AlbumWindow& window, int row)
+{
+    // A row without a list item cannot have been ticked by the user.
+    return row < window.ItemCount() && window.IsTicked(row);
+}
+
+void ShowWarning(album::AlbumWindow& window, std::string_view text, std::string_view title)
+{
+    window.ShowMessage(album::Message{std::string(text), album::MessageIcon::Exclamation,
+                                      album::MessageButtons::Ok, std::string(title)});
+}
+
+// A refused name may hold control characters; the report box shows them as "?".
+std::string Printable(std::string_view name)
+{
+    std::string shown(name);
+    for (char& ch : shown)
+        if (static_cast<unsigned char>(ch) < 32 || ch == 127) ch = '?';
+    return shown;
+}
+
+void ShowFailures(album::AlbumWindow& window, const ExtractReport& report)
+{
+    std::string text(msg::kFailuresHeading);
+    bool any = false;
+    for (const RowReport& row : report.rows) {
+        if (row.status != RowStatus::Failed && row.status != RowStatus::UnsafeName) continue;
+        text += msg::kLineBreak;
+        text += msg::FailureLine(Printable(row.fileName), row.reason);
+        any = true;
+    }
+    if (any) ShowWarning(window, text, msg::kAppTitle);
+}
+
+}  // namespace
+
+std::string_view StatusName(RowStatus status)
+{
+    switch (status) {
+    case RowStatus::Written: return "written";
+    case RowStatus::Exists: return "exists";
+    case RowStatus::Unticked: return "unticked";
+    case RowStatus::NoSize: return "no-size";
+    case RowStatus::NoSpace: return "no-space";
+    case RowStatus::LowSpace: return "low-space";
+    case RowStatus::UnsafeName: return "unsafe-name";
+    case RowStatus::Failed: return "failed";
+    }
+    return "failed";
+}
+
+int ExtractReport::Count(RowStatus status) const
+{
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [&](const RowReport& r) { return r.status == status; }));
+}
+
+bool ExtractReport::AnyRefusedOrFailed() const
+{
+    return Count(RowStatus::NoSpace) + Count(RowStatus::LowSpace) + Count(RowStatus::UnsafeName) +
+               Count(RowStatus::Failed) >
+           0;
+}
+
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window)
+{
+    return ExtractTicked(state, window, PlatformVolumes());
+}
+
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes)
+{
+    ExtractReport report;
+    if (window.ItemCount() == 0) {
+        window.ShowMessage(album::Message{std::string(msg::kOpenAlbumFirst), album::MessageIcon::Information,
+                                          album::MessageButtons::Ok, std::string(msg::kAppTitle)});
+        window.PressOpen();
+        report.noAlbum = true;
+        return report;
+    }
+
+    if (window.ChooseTargetFolder()) {
+        const std::string chosen = window.BrowseForFolder(state.targetFolder, msg::kSelectFolderTitle);
+        // A cancel keeps the folder and still extracts.
+        if (!chosen.empty()) state.targetFolder = support::AddTrailingBackslash(chosen);
+    }
+
+    const album::TrackTable& tracks = state.tracks;
+    int eligible = 0;
+    for (int row = 0; row < tracks.Count(); ++row)
+        if (IsTicked(window, row) && tracks[row].hasByteCount) ++eligible;
+    window.SetProgressRange(0, eligible);
+    window.SetProgressValue(0);
+
+    const std::string folder = support::AddTrailingBackslash(state.targetFolder);
+    CopyOptions options;
+    options.progress = [&window](std::int64_t) { window.Repaint(); };
+
+    // First row (1-based) of this run that claimed each name, so a second row of the same
+    // name is reported instead of being taken for a file that was already there.
+    std::map<std::string, int, std::less<>> claimed;
+    int done = 0;
+    std::int64_t runningOffset = state.dataBase;
+    for (int row = 0; row < tracks.Count(); ++row) {
+        const album::TrackEntry& track = tracks[row];
+        runningOffset += track.byteCount;
+        RowReport& line = report.rows.emplace_back(RowReport{row, track.fileName, RowStatus::Unticked, {}});
+        if (!IsTicked(window, row)) continue;
+        if (!track.hasByteCount) {
+            line.status = RowStatus::NoSize;
+            continue;
+        }
+        if (!support::IsPlainFileName(track.fileName)) {
+            line.status = RowStatus::UnsafeName;
+            line.reason = msg::kReasonBadName;
+            continue;
+        }
+        if (const auto [first, isNew] = claimed.try_emplace(track.fileName, row + 1); !isNew) {
+            line.status = RowStatus::Failed;
+            line.reason = msg::DuplicateName(first->second);
+            continue;
+        }
+
+        const std::string target = folder + track.fileName;
+        if (support::FileExists(target)) {
+            line.status = RowStatus::Exists;
+            continue;
+        }
+        // Asked afresh for every track, so the check sees what this run has written so far.
+        const support::FixedPoint free = DriveFreeBytes(DriveOfFolder(state.targetFolder), volumes);
+        if (free.IsZero()) {
+            ShowWarning(window, msg::kNoFreeSpace, msg::kNoFreeSpaceTitle);
+            line.status = RowStatus::NoSpace;
+            continue;
+        }
+        if (free.ToDouble() / 1e6 - static_cast<double>(track.byteCount) / 1e6 <= kFreeSpaceMarginMillions) {
+            ShowWarning(window, msg::kLowDiskSpace, msg::kLowDiskSpaceTitle);
+            line.status = RowStatus::LowSpace;
+            continue;
+        }
+
+        const CopyResult copied = CopyFileRange(target, runningOffset - track.byteCount, track.byteCount,
+                                                state.albumPath, options);
+        line.status = copied.Ok() ? RowStatus::Written : RowStatus::Failed;
+        line.reason = copied.reason;
+        window.SetProgressValue(++done);
+    }
+
+    window.SetProgressValue(0);
+    ShowFailures(window, report);
+    return report;
+}
+
+}  // namespace vyr::extract

@@ -1,0 +1,353 @@
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "album/AlbumState.h"
+#include "album/MemoryWindow.h"
+#include "extract/ExtractTicked.h"
+#include "extract/clsDiskSpace.h"
+#include "extract_mounts.h"
+#include "support/Messages.h"
+
+namespace vyr::extract {
+namespace {
+
+namespace msg = support::msg;
+using album::MessageButtons;
+using album::MessageIcon;
+using test::Entries;
+using test::PatternBytes;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+
+// A volume with a fixed number of free bytes; `whileAsked` runs inside the query, which the
+// command makes after its existence check and before the copy.
+class FixedVolume : public VolumeQuery {
+public:
+    std::uint64_t freeBytes = 10'000'000'000;
+    std::function<void()> whileAsked;
+    mutable int asked = 0;
+
+    std::optional<ExtendedFigures> Extended(const std::string&) const override
+    {
+        ++asked;
+        if (whileAsked) whileAsked();
+        return ExtendedFigures{freeBytes, freeBytes * 2, freeBytes};
+    }
+};
+
+struct Row {
+    std::string fileName;
+    std::int32_t byteCount;
+    bool hasByteCount = true;
+    bool ticked = true;
+};
+
+// An album on disk, its rows in the state and the list, and an empty target folder.
+struct Scene {
+    // An album of `dataBase` header bytes and then the rows' data; the list mirrors the rows.
+    void Load(const std::vector<Row>& rows, std::int64_t dataBase = 300, std::size_t extra = 0)
+    {
+        std::size_t total = static_cast<std::size_t>(dataBase) + extra;
+        for (const Row& r : rows) total += static_cast<std::size_t>(std::max(r.byteCount, 0));
+        bytes = PatternBytes(total);
+        WriteFile(state.albumPath = source / "album.vyr", bytes);
+        state.headerLength = state.dataBase = dataBase;
+        state.targetFolder = target.folder();
+        state.tracks.Reset();
+        bool first = true;
+        for (const Row& r : rows) {
+            album::TrackEntry& entry = state.tracks.NextRow(first);
+            first = false;
+            entry.fileName = r.fileName;
+            entry.byteCount = r.byteCount;
+            entry.hasByteCount = r.hasByteCount;
+            window.AddItem(std::to_string(window.ItemCount()));
+            window.SetTicked(window.ItemCount() - 1, r.ticked);
+        }
+    }
+    std::string Bytes(std::size_t from, std::size_t count) const { return bytes.substr(from, count); }
+    ExtractReport Extract() { return ExtractTicked(state, window, volume); }
+
+    TempDir source;
+    TempDir target;
+    album::AlbumState state;
+    album::MemoryWindow window;
+    FixedVolume volume;
+    std::string bytes;
+};
+
+std::vector<RowStatus> Statuses(const ExtractReport& report)
+{
+    std::vector<RowStatus> statuses;
+    for (const RowReport& r : report.rows) statuses.push_back(r.status);
+    return statuses;
+}
+
+class ExtractTickedTest : public ::testing::Test, protected Scene {};
+
+TEST_F(ExtractTickedTest, writes_each_ticked_row_from_its_place_after_the_base)
+{
+    struct Case {
+        const char* name;
+        std::vector<bool> ticks;
+        Strings written;
+    };
+    const Case cases[] = {
+        {"all ticked", {true, true, true}, {"a.mp3", "b.mp3", "c.mp3"}},
+        {"only the third", {false, false, true}, {"c.mp3"}},
+        {"first and last", {true, false, true}, {"a.mp3", "c.mp3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        window = {};
+        Load({{"a.mp3", 1000, true, c.ticks[0]}, {"b.mp3", 2000, true, c.ticks[1]}, {"c.mp3", 3000, true, c.ticks[2]}});
+        state.targetFolder = folder.folder();
+        const ExtractReport report = Extract();
+        EXPECT_EQ(Entries(folder.folder()), c.written);
+        const std::size_t starts[] = {300, 1300, 3300};
+        const std::size_t counts[] = {1000, 2000, 3000};
+        for (std::size_t i = 0; i < 3; ++i)
+            if (c.ticks[i]) {
+                EXPECT_EQ(ReadFile(folder / state.tracks[static_cast<int>(i)].fileName), Bytes(starts[i], counts[i]));
+            }
+        const int eligible = static_cast<int>(c.written.size());
+        EXPECT_EQ(window.progressMaximum, eligible);
+        EXPECT_EQ(window.progressValues.front(), 0);
+        EXPECT_EQ(window.progressValues.back(), 0);
+        EXPECT_EQ(static_cast<int>(window.progressValues.size()), eligible + 2);
+        EXPECT_EQ(report.Count(RowStatus::Written), eligible);
+        EXPECT_TRUE(window.messages.empty());
+    }
+}
+
+TEST_F(ExtractTickedTest, the_base_is_where_the_loader_or_scanner_said_row_zero_begins)
+{
+    // Row 0 not longer than the header: its data still begins at the base, not at 0.
+    Load({{"short.mp3", 200}, {"next.mp3", 500}}, 300);
+    Extract();
+    EXPECT_EQ(ReadFile(target / "short.mp3"), Bytes(300, 200));
+    EXPECT_EQ(ReadFile(target / "next.mp3"), Bytes(500, 500));
+
+    // A scanned file whose first boundary lies inside the header counts from 0.
+    TempDir scanned;
+    window = {};
+    Load({{"part1.mp3", 250}, {"part2.mp3", 400}}, 0, 300);
+    state.headerLength = 300;
+    state.targetFolder = scanned.folder();
+    Extract();
+    EXPECT_EQ(ReadFile(scanned / "part1.mp3"), Bytes(0, 250));
+    EXPECT_EQ(ReadFile(scanned / "part2.mp3"), Bytes(250, 400));
+}
+
+TEST_F(ExtractTickedTest, rows_that_are_not_written_still_move_the_later_rows)
+{
+    WriteFile(target / "present.mp3", "old");
+    Load({{"nosize.mp3", 700, false},
+          {"unticked.mp3", 100, true, false},
+          {"present.mp3", 50},
+          {"last.mp3", 10}});
+    const ExtractReport report = Extract();
+    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::NoSize, RowStatus::Unticked, RowStatus::Exists, RowStatus::Written}));
+    EXPECT_EQ(ReadFile(target / "last.mp3"), Bytes(300 + 700 + 100 + 50, 10));
+    EXPECT_EQ(ReadFile(target / "present.mp3"), "old");
+    // The row without a size is not eligible; the present file takes no progress step.
+    EXPECT_EQ(window.progressMaximum, 2);
+    EXPECT_EQ(window.progressValues, (std::vector{0, 1, 0}));
+    EXPECT_FALSE(report.AnyRefusedOrFailed());
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(ExtractTickedTest, a_row_to_the_end_is_written_and_one_byte_past_is_reported)
+{
+    Load({{"whole.mp3", 1000}});
+    EXPECT_EQ(Extract().rows[0].status, RowStatus::Written);
+    EXPECT_EQ(ReadFile(target / "whole.mp3"), Bytes(300, 1000));
+
+    TempDir other;
+    window = {};
+    Load({{"long.mp3", 1000}});
+    std::filesystem::resize_file(state.albumPath, 1299);
+    state.targetFolder = other.folder();
+    const ExtractReport report = Extract();
+    EXPECT_EQ(report.rows[0].status, RowStatus::Failed);
+    EXPECT_EQ(report.rows[0].reason, msg::kReasonPastEnd);
+    EXPECT_TRUE(Entries(other.folder()).empty());
+    EXPECT_EQ(window.progressValues, (std::vector{0, 1, 0})) << "a failed copy is still an attempt";
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, std::string(msg::kFailuresHeading) + "\r\nlong.mp3: " +
+                                           std::string(msg::kReasonPastEnd));
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+}
+
+TEST_F(ExtractTickedTest, keeps_the_free_space_margin_per_track)
+{
+    volume.freeBytes = 150'000'000;
+    Load({{"fits.mp3", 1}, {"toobig.mp3", 1}, {"fits2.mp3", 10}});
+    // Sparse: only the byte counts matter to the check.
+    state.tracks[0].byteCount = 40'000'000;
+    state.tracks[1].byteCount = 50'000'000;
+    std::filesystem::resize_file(state.albumPath, 300 + 90'000'010);
+    const ExtractReport report = Extract();
+    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::Written, RowStatus::LowSpace, RowStatus::Written}));
+    EXPECT_EQ(volume.asked, 3);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].title, msg::kLowDiskSpaceTitle);
+    EXPECT_EQ(window.messages[0].text, msg::kLowDiskSpace);
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(report.AnyRefusedOrFailed());
+    EXPECT_EQ(window.progressValues, (std::vector{0, 1, 2, 0}));
+}
+
+TEST_F(ExtractTickedTest, a_volume_that_cannot_be_asked_refuses_every_row_with_its_own_box)
+{
+    volume.freeBytes = 0;
+    Load({{"a.mp3", 10}, {"b.mp3", 10}});
+    const ExtractReport report = Extract();
+    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::NoSpace, RowStatus::NoSpace}));
+    ASSERT_EQ(window.messages.size(), 2u);
+    for (const album::Message& m : window.messages) {
+        EXPECT_EQ(m.title, msg::kNoFreeSpaceTitle);
+        EXPECT_EQ(m.text, msg::kNoFreeSpace);
+        EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+    }
+    EXPECT_TRUE(Entries(target.folder()).empty());
+}
+
+TEST_F(ExtractTickedTest, an_empty_list_asks_to_open_an_album_first)
+{
+    const ExtractReport report = Extract();
+    EXPECT_TRUE(report.noAlbum);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, msg::kOpenAlbumFirst);
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+    EXPECT_EQ(window.opensPressed, 1);
+    EXPECT_TRUE(window.progressValues.empty());
+}
+
+TEST_F(ExtractTickedTest, the_folder_choice_replaces_the_target_and_a_cancel_keeps_it)
+{
+    TempDir chosen;
+    Load({{"a.mp3", 10}});
+    window.chooseTargetFolder = true;
+    window.folderAnswers = {chosen.path().string()};
+    Extract();
+    EXPECT_EQ(window.foldersAsked, Strings{target.folder()});
+    EXPECT_EQ(state.targetFolder, chosen.folder());
+    EXPECT_EQ(ReadFile(chosen / "a.mp3"), Bytes(300, 10));
+
+    window.folderAnswers = {""};
+    state.targetFolder = target.folder();
+    Extract();
+    EXPECT_EQ(state.targetFolder, target.folder());
+    EXPECT_EQ(ReadFile(target / "a.mp3"), Bytes(300, 10));
+}
+
+TEST_F(ExtractTickedTest, unsafe_and_duplicate_names_are_refused_and_listed)
+{
+    TempDir inner;
+    Load({{"../escape.mp3", 10},
+          {"..", 10},
+          {"", 10},
+          {"tab\there.mp3", 10},
+          {"same.mp3", 10},
+          {"same.mp3", 20},
+          {"ok.mp3", 10}});
+    state.targetFolder = inner.folder();
+    const ExtractReport report = Extract();
+    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::UnsafeName, RowStatus::UnsafeName, RowStatus::UnsafeName,
+                                             RowStatus::UnsafeName, RowStatus::Written, RowStatus::Failed,
+                                             RowStatus::Written}));
+    EXPECT_EQ(Entries(inner.folder()), (Strings{"ok.mp3", "same.mp3"}));
+    EXPECT_EQ(ReadFile(inner / "same.mp3"), Bytes(340, 10));
+    EXPECT_FALSE(std::filesystem::exists(inner.path().parent_path() / "escape.mp3"));
+    const std::string bad(msg::kReasonBadName);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, std::string(msg::kFailuresHeading) + "\r\n../escape.mp3: " + bad +
+                                           "\r\n..: " + bad + "\r\n: " + bad + "\r\ntab?here.mp3: " + bad +
+                                           "\r\nsame.mp3: " + msg::DuplicateName(5));
+}
+
+TEST_F(ExtractTickedTest, rows_without_a_list_item_count_as_unticked)
+{
+    Load({{"a.mp3", 10}, {"b.mp3", 10}});
+    window.items.pop_back();
+    const ExtractReport report = Extract();
+    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::Written, RowStatus::Unticked}));
+    EXPECT_EQ(window.progressMaximum, 1);
+}
+
+TEST_F(ExtractTickedTest, a_second_run_skips_what_the_first_wrote)
+{
+    Load({{"a.mp3", 10}, {"b.mp3", 20}});
+    Extract();
+    window.progressValues.clear();
+    const ExtractReport again = Extract();
+    EXPECT_EQ(Statuses(again), (std::vector{RowStatus::Exists, RowStatus::Exists}));
+    EXPECT_EQ(window.progressValues, (std::vector{0, 0}));
+}
+
+// The files change between the load and the extraction. Whatever happens, no file that was
+// there changes, nothing half-written stays, and the row is reported with its reason.
+TEST(ExtractTickedFaults, are_reported_and_change_nothing)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Scene&)> fault;
+        std::string_view reason;
+        Strings targetAfter;
+        Strings sourceAfter;
+    };
+    const Case cases[] = {
+        {"album removed", [](Scene& s) { std::filesystem::remove(s.state.albumPath); }, msg::kReasonOpenAlbum, {}, {}},
+        {"album truncated", [](Scene& s) { std::filesystem::resize_file(s.state.albumPath, 400); },
+         msg::kReasonPastEnd, {}, {"album.vyr"}},
+        {"name taken after the check",
+         [](Scene& s) {
+             s.volume.whileAsked = [&s] { WriteFile(s.target / "a.mp3", "theirs"); };
+         },
+         msg::kReasonTargetExists, {"a.mp3"}, {"album.vyr"}},
+        {"link placed at the name",
+         [](Scene& s) {
+             s.volume.whileAsked = [&s] { std::filesystem::create_symlink(s.source / "victim", s.target / "a.mp3"); };
+         },
+         msg::kReasonTargetExists, {"a.mp3"}, {"album.vyr"}},
+        {"folder replaced by a link",
+         [](Scene& s) {
+             std::filesystem::remove(s.target.path());
+             std::filesystem::create_directory_symlink(s.source.path(), s.target.path());
+         },
+         msg::kReasonFolderIsLink, {"album.vyr"}, {"album.vyr"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene;
+        scene.Load({{"a.mp3", 1000}});
+        c.fault(scene);
+        const ExtractReport report = scene.Extract();
+        ASSERT_EQ(report.rows.size(), 1u);
+        EXPECT_EQ(report.rows[0].status, RowStatus::Failed);
+        EXPECT_EQ(report.rows[0].reason.substr(0, c.reason.size()), c.reason);
+        EXPECT_EQ(Entries(scene.target.folder()), c.targetAfter);
+        EXPECT_EQ(Entries(scene.source.folder()), c.sourceAfter);
+        if (c.sourceAfter.size() == 1) {
+            EXPECT_EQ(test::ReadWhole(scene.source / "album.vyr").substr(0, 400), scene.Bytes(0, 400));
+        }
+        if (std::filesystem::is_regular_file(scene.target / "a.mp3") && !std::filesystem::is_symlink(scene.target / "a.mp3")) {
+            EXPECT_EQ(ReadFile(scene.target / "a.mp3"), "theirs");
+        }
+        ASSERT_EQ(scene.window.messages.size(), 1u);
+        EXPECT_NE(scene.window.messages[0].text.find(report.rows[0].reason), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace vyr::extract
