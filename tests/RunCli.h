@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/TestFiles.h"
+
+namespace vyr::test {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string ShellQuoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs the built `vyr` with the arguments and returns its exit status and both outputs.
+inline CliRun RunCli(const std::vector<std::string>& arguments)
+{
+    TempDir scratch;
+    std::string command = ShellQuoted(VYR_CLI_PATH);
+    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
+    command += " </dev/null >" + ShellQuoted(scratch / "out") + " 2>" + ShellQuoted(scratch / "err");
+    const int raw = std::system(command.c_str());
+    CliRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(scratch / "out");
+    run.err = ReadFile(scratch / "err");
+    return run;
+}
+
+}  // namespace vyr::test
