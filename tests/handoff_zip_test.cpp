@@ -1,0 +1,103 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "album/HandOffZip.h"
+#include "album/MemoryWindow.h"
+#include "extract_mounts.h"
+#include "support/Messages.h"
+
+namespace vyr::album {
+namespace {
+
+using test::Entries;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+
+TEST(ZipNameFor, cuts_only_the_file_name_at_its_first_dot)
+{
+    struct Case {
+        const char* path;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/music/Live.vyr", "/music/Live.zip"},
+        {"/music/Live.tar.gz", "/music/Live.zip"},
+        {"/My.Albums/Live.vyr", "/My.Albums/Live.zip"},
+        {"/music/Live", "/music/Live.zip"},
+        {"/music/.hidden", "/music/.zip"},
+        {"/music/Live.", "/music/Live.zip"},
+        {"/music/Live.zip", "/music/Live.zip"},
+        {"Live.vyr", "Live.zip"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ZipNameFor(c.path), c.expected) << c.path;
+}
+
+TEST(HandOffZip, renames_within_the_folder_and_opens_the_new_name)
+{
+    const TempDir dir;
+    std::filesystem::create_directory(dir / "My.Albums");
+    WriteFile(dir / "My.Albums/Live.tar.gz", "PK\x03\x04");
+    MemoryWindow window;
+    const HandOffResult result = HandOffZip(window, dir / "My.Albums/Live.tar.gz");
+    EXPECT_EQ(result.outcome, HandOffOutcome::Renamed);
+    EXPECT_EQ(result.newPath, dir / "My.Albums/Live.zip");
+    EXPECT_EQ(Entries(dir / "My.Albums"), Strings{"Live.zip"});
+    EXPECT_EQ(ReadFile(dir / "My.Albums/Live.zip"), "PK\x03\x04");
+    EXPECT_EQ(window.documentsOpened, Strings{dir / "My.Albums/Live.zip"});
+    EXPECT_TRUE(result.shellOpened);
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST(HandOffZip, a_file_with_the_zip_name_already_is_opened_as_it_is)
+{
+    const TempDir dir;
+    WriteFile(dir / "Live.zip", "PK");
+    MemoryWindow window;
+    window.openDocumentSucceeds = false;
+    const HandOffResult result = HandOffZip(window, dir / "Live.zip");
+    EXPECT_EQ(result.outcome, HandOffOutcome::AlreadyZipName);
+    EXPECT_FALSE(result.shellOpened);
+    EXPECT_EQ(window.documentsOpened, Strings{dir / "Live.zip"});
+    EXPECT_TRUE(window.messages.empty()) << "the shell's answer is not shown";
+}
+
+TEST(HandOffZip, never_replaces_a_file_and_shows_why_the_rename_failed)
+{
+    struct Case {
+        const char* name;
+        const char* existing;  // what already holds the zip name, or nullptr
+        bool removeSource;
+    };
+    const Case cases[] = {
+        {"zip name taken", "someone's archive", false},
+        {"source gone", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        if (!c.removeSource) WriteFile(dir / "Live.vyr", "PK");
+        if (c.existing != nullptr) WriteFile(dir / "Live.zip", c.existing);
+        MemoryWindow window;
+        const HandOffResult result = HandOffZip(window, dir / "Live.vyr");
+        EXPECT_EQ(result.outcome, HandOffOutcome::RenameFailed);
+        EXPECT_TRUE(window.documentsOpened.empty());
+        ASSERT_EQ(window.messages.size(), 1u);
+        EXPECT_EQ(window.messages[0].text,
+                  support::msg::RenameFailed(dir / "Live.vyr", dir / "Live.zip", result.reason));
+        EXPECT_FALSE(result.reason.empty());
+        EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
+        EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
+        EXPECT_EQ(window.messages[0].title, support::msg::kAppTitle);
+        if (c.existing != nullptr) {
+            EXPECT_EQ(ReadFile(dir / "Live.zip"), c.existing);
+            EXPECT_EQ(ReadFile(dir / "Live.vyr"), "PK");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vyr::album
