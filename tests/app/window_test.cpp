@@ -1,0 +1,372 @@
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+#include "AlbumFiles.h"
+#include "ScriptedShell.h"
+#include "app/TrackListView.h"
+#include "app/frmAlbum.h"
+#include "support/Messages.h"
+
+using vyr::album::MessageIcon;
+using vyr::app::frmAlbum;
+using vyr::app::TrackListView;
+namespace msg = vyr::support::msg;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<vyr::test::ScriptedShell> m_shell;
+    std::unique_ptr<frmAlbum> m_window;
+
+    TrackListView* List() const { return m_window->findChild<TrackListView*>(QStringLiteral("ListView1")); }
+    QToolButton* Choose(int index) const
+    {
+        for (QToolButton* b : m_window->findChildren<QToolButton*>(QStringLiteral("cmdChoose")))
+            if (b->property("index").toInt() == index) return b;
+        return nullptr;
+    }
+    int Px(int twips) const { return qRound(twips * m_window->logicalDpiX() / 1440.0); }
+
+    // Three listed tracks, as a load leaves them.
+    void FillThreeRows()
+    {
+        auto& tracks = m_window->State().tracks;
+        tracks.Reset();
+        for (int i = 0; i < 3; ++i) {
+            vyr::album::TrackEntry& row = tracks.NextRow(i == 0);
+            row.fileName = "Track " + std::to_string(i) + ".mp3";
+            row.byteCount = 1000;
+            row.hasByteCount = true;
+        }
+        m_window->AddColumn("hFileName", "File Name", 4027.5);
+        m_window->AddColumn("hSize", "Size", 1006.875);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(m_window->AddItem(tracks[i].fileName));
+            m_window->SetItemText(i, tracks[i].fileName);
+            m_window->SetItemCell(i, "hSize", "1Kb");
+            m_window->SetTicked(i, true);
+        }
+    }
+
+    void ShowActive()
+    {
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    // Edits the file name of list row `item` through the list's own editor and ends with Enter.
+    void EditRow(int item, const QString& text)
+    {
+        TrackListView* list = List();
+        list->setFocus();
+        list->setCurrentItem(list->topLevelItem(item));
+        QTest::keyClick(list, Qt::Key_E, Qt::ShiftModifier);
+        QVERIFY(list->IsEditing());
+        auto* editor = list->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The editor commits through a queued call and the window renames through another.
+        for (int i = 0; i < 3; ++i) QCoreApplication::sendPostedEvents();
+        QVERIFY(!list->IsEditing());
+    }
+
+private slots:
+    void init()
+    {
+        m_shell = std::make_unique<vyr::test::ScriptedShell>();
+        m_window = std::make_unique<frmAlbum>(*m_shell);
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_shell.reset();
+    }
+
+    void controls_sit_at_their_places_in_twips()
+    {
+        struct Place {
+            const char* name;
+            int index;  // -1: the name is unique
+            const char* parent;
+            int left, top, width, height;
+        };
+        const Place places[] = {
+            {"ListView1", -1, "frmAlbum", 120, 120, 8055, 2775},
+            {"lblEXTART", -1, "frmAlbum", 480, 3000, 7335, 255},
+            {"lblEXTALB", -1, "frmAlbum", 480, 3360, 7335, 255},
+            {"Picture1", -1, "frmAlbum", 120, 3720, 1635, 495},
+            {"cmdOpenFile", -1, "Picture1", 0, 0, 500, 440},
+            {"cmdChoose", 0, "Picture1", 600, 0, 500, 440},
+            {"cmdChoose", 1, "Picture1", 1080, 0, 500, 440},
+            {"ProgressBar1", -1, "frmAlbum", 2040, 3720, 3735, 255},
+            {"lblSite", -1, "frmAlbum", 2040, 4020, 3735, 255},
+            {"Picture4", -1, "frmAlbum", 6120, 3720, 1995, 495},
+            {"chkChsTarg", -1, "Picture4", 0, 0, 495, 435},
+            {"cmdExtract", -1, "Picture4", 480, 0, 855, 440},
+            {"cmdCancel", -1, "Picture4", 1440, 0, 495, 440},
+        };
+        for (const Place& p : places) {
+            QWidget* w = p.index < 0 ? m_window->findChild<QWidget*>(QLatin1String(p.name)) : Choose(p.index);
+            QVERIFY2(w, p.name);
+            QCOMPARE(w->parentWidget()->objectName(), QLatin1String(p.parent));
+            QCOMPARE(w->geometry(), QRect(Px(p.left), Px(p.top), Px(p.width), Px(p.height)));
+        }
+        QCOMPARE(m_window->size(), QSize(Px(8325), Px(4380)));
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+    }
+
+    void hints_are_the_controls_own()
+    {
+        const QString site = QStringLiteral(VYR_SITE_ADDRESS);
+        const std::pair<QWidget*, QString> hints[] = {
+            {List(), "To modify filenames shown, select item with mouse then click on it again (or SHIFT+E) to "
+                     "Edit filename."},
+            {m_window->findChild<QWidget*>("cmdOpenFile"),
+             "Open album file, files that already exist in the folder will be un-ticked in the list."},
+            {Choose(0), "Select all files"},
+            {Choose(1), "De-select all files"},
+            {m_window->findChild<QWidget*>("lblSite"), "Click HERE To go to " + site},
+            {m_window->findChild<QWidget*>("chkChsTarg"), "Prompt for target folder to extract to (on/off)"},
+            {m_window->findChild<QWidget*>("cmdExtract"),
+             "Extract files \"ticked\" in list from Album (does not overwrite files that already exist)"},
+            {m_window->findChild<QWidget*>("cmdCancel"), "Close"},
+        };
+        for (const auto& [widget, hint] : hints) {
+            QVERIFY(widget);
+            QCOMPARE(widget->toolTip(), hint);
+        }
+        for (const char* name : {"lblEXTART", "lblEXTALB", "ProgressBar1", "Picture1", "Picture4"})
+            QVERIFY2(m_window->findChild<QWidget*>(QLatin1String(name))->toolTip().isEmpty(), name);
+    }
+
+    void starts_empty_with_icon_buttons()
+    {
+        QCOMPARE(List()->columnCount(), 0);
+        QCOMPARE(List()->topLevelItemCount(), 0);
+        QVERIFY(List()->acceptDrops());
+        QVERIFY(m_window->findChild<QLabel*>("lblEXTART")->text().isEmpty());
+        QVERIFY(m_window->findChild<QLabel*>("lblEXTALB")->text().isEmpty());
+        auto* progress = m_window->findChild<QProgressBar*>("ProgressBar1");
+        QCOMPARE(progress->minimum(), 0);
+        QCOMPARE(progress->maximum(), 100);
+        QCOMPARE(progress->value(), 0);
+        auto* site = m_window->findChild<QLabel*>("lblSite");
+        QCOMPARE(site->text(), QStringLiteral(VYR_SITE_ADDRESS));
+        QVERIFY(site->font().underline());
+        QCOMPARE(site->alignment(), Qt::AlignCenter);
+        QCOMPARE(site->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+
+        auto* toggle = m_window->findChild<QToolButton*>("chkChsTarg");
+        QVERIFY(toggle->isCheckable());
+        QVERIFY(!toggle->isChecked());
+        QVERIFY(!m_window->ChooseTargetFolder());
+        toggle->click();
+        QVERIFY(m_window->ChooseTargetFolder());
+
+        for (QToolButton* b : m_window->findChildren<QToolButton*>()) {
+            QVERIFY2(b->text().isEmpty() || b->toolButtonStyle() == Qt::ToolButtonIconOnly, qPrintable(b->objectName()));
+            QVERIFY2(!b->icon().isNull(), qPrintable(b->objectName()));
+        }
+    }
+
+    void tab_visits_controls_in_their_order()
+    {
+        ShowActive();
+        QCOMPARE(QApplication::focusWidget(), List());
+        QStringList visited;
+        for (int i = 0; i < 7; ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            const QVariant index = focus->property("index");
+            visited << focus->objectName() + (index.isValid() ? QString::number(index.toInt()) : QString());
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        QCOMPARE(visited, QStringList({"ListView1", "cmdCancel", "cmdExtract", "chkChsTarg", "cmdOpenFile",
+                                       "cmdChoose1", "cmdChoose0"}));
+        QCOMPARE(QApplication::focusWidget(), List());
+    }
+
+    void select_and_deselect_all_touch_only_the_ticks()
+    {
+        FillThreeRows();
+        const std::string secondName = m_window->State().tracks[1].fileName;
+        Choose(1)->click();
+        for (int i = 0; i < 3; ++i) QVERIFY(!m_window->IsTicked(i));
+        Choose(0)->click();
+        for (int i = 0; i < 3; ++i) QVERIFY(m_window->IsTicked(i));
+        QCOMPARE(m_window->State().tracks.Count(), 3);
+        QCOMPARE(m_window->State().tracks[1].fileName, secondName);
+        QVERIFY(m_shell->messages.empty());
+    }
+
+    void choose_on_an_empty_list_asks_for_an_album_first()
+    {
+        for (const int index : {0, 1}) {
+            m_shell->messages.clear();
+            m_shell->openCalls.clear();
+            m_window->State().targetFolder = "/music/";
+            Choose(index)->click();
+            QCOMPARE(m_shell->messages.size(), 1u);
+            QCOMPARE(m_shell->messages[0].text, std::string(msg::kOpenAlbumFirst));
+            QVERIFY(m_shell->messages[0].icon == MessageIcon::Information);
+            // Then the open dialog, which the test cancels.
+            QCOMPARE(m_shell->openCalls.size(), 1u);
+            QCOMPARE(m_shell->openCalls[0].title, std::string(msg::kOpenDialogTitle));
+            QCOMPARE(m_shell->openCalls[0].filter, std::string(msg::kOpenFilter));
+            QCOMPARE(m_shell->openCalls[0].initialFolder, std::string("/music/"));
+            QCOMPARE(List()->topLevelItemCount(), 0);
+        }
+    }
+
+    void rename_through_the_editor_changes_one_track_row()
+    {
+        ShowActive();
+        FillThreeRows();
+        EditRow(1, QStringLiteral("  New name.mp3 "));
+        const auto& tracks = m_window->State().tracks;
+        QCOMPARE(tracks[1].fileName, std::string("  New name.mp3 "));  // as typed
+        QCOMPARE(tracks[0].fileName, std::string("Track 0.mp3"));
+        QCOMPARE(tracks[2].fileName, std::string("Track 2.mp3"));
+        QCOMPARE(List()->topLevelItem(1)->text(0), QStringLiteral("  New name.mp3 "));
+        QVERIFY(m_shell->messages.empty());
+    }
+
+    void rename_keeps_the_old_name_for_empty_or_unsafe_text()
+    {
+        ShowActive();
+        FillThreeRows();
+        const QString refused[] = {QString(), "../escape.mp3", "a/b.mp3", "a\\b.mp3", "..", ".", "tab\there"};
+        for (const QString& text : refused) {
+            EditRow(1, text);
+            QCOMPARE(m_window->State().tracks[1].fileName, std::string("Track 1.mp3"));
+            QCOMPARE(List()->topLevelItem(1)->text(0), QStringLiteral("Track 1.mp3"));
+        }
+        // Empty text is ignored silently; every unsafe name is refused with a message.
+        QCOMPARE(m_shell->messages.size(), std::size(refused) - 1);
+        QCOMPARE(m_shell->messages[0].text, msg::RenameRefused("../escape.mp3"));
+    }
+
+    void any_key_release_starts_editing_the_selected_row()
+    {
+        ShowActive();
+        FillThreeRows();
+        auto* cancel = m_window->findChild<QToolButton*>("cmdCancel");
+        // The release goes where the focus is by then, as the keyboard delivers it.
+        const auto pressAndRelease = [cancel](Qt::Key key) {
+            cancel->setFocus();
+            QTest::keyPress(cancel, key);
+            QTest::keyRelease(QApplication::focusWidget(), key);
+        };
+        pressAndRelease(Qt::Key_Left);
+        QVERIFY(!List()->IsEditing());  // nothing selected yet
+
+        List()->setCurrentItem(List()->topLevelItem(2));
+        pressAndRelease(Qt::Key_Left);
+        QVERIFY(List()->IsEditing());
+        QCOMPARE(List()->currentIndex().row(), 2);
+        QCOMPARE(List()->currentIndex().column(), 0);
+    }
+
+    void busy_window_refuses_commands_and_closes_after_the_scan()
+    {
+        ShowActive();
+        m_window->SetBusy(true);
+        for (const char* name : {"cmdOpenFile", "cmdExtract"})
+            QVERIFY2(!m_window->findChild<QWidget*>(QLatin1String(name))->isEnabled(), name);
+        QVERIFY(!Choose(0)->isEnabled() && !Choose(1)->isEnabled());
+        m_window->findChild<QToolButton*>("cmdCancel")->click();
+        QVERIFY(m_window->isVisible());  // the scan still runs
+        QVERIFY(m_window->StopRequested());
+        m_window->DropFiles({QStringLiteral("/nowhere/a.vyr")});
+        QVERIFY(m_shell->messages.empty());
+        m_window->SetBusy(false);
+        QVERIFY(m_window->findChild<QWidget*>("cmdOpenFile")->isEnabled());
+    }
+
+    void drop_of_three_files_loads_the_first()
+    {
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const char* name : {"first", "second", "third"}) {
+            const std::string album = vyr::test::AlbumBytes(name, "Band", {{std::string(name) + " 1.mp3", 3000},
+                                                                          {std::string(name) + " 2.mp3", 3000}});
+            paths << QString::fromStdString(vyr::test::WriteFile(dir, std::string(name) + ".vyr", album));
+        }
+        paths.front().prepend(QStringLiteral(" "));  // a stray space before the first path is trimmed
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls << QUrl::fromLocalFile(p.trimmed());
+        data.setUrls(urls);
+
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &drop);
+
+        QCOMPARE(m_window->State().albumPath, paths.front().trimmed().toStdString());
+        QCOMPARE(List()->topLevelItemCount(), 2);
+        QCOMPARE(List()->topLevelItem(0)->text(0), QStringLiteral("first 1.mp3"));
+        QCOMPARE(m_window->findChild<QLabel*>("lblEXTALB")->text(), QStringLiteral("first"));
+        QVERIFY(m_shell->messages.empty());
+    }
+
+    void drag_without_files_is_refused()
+    {
+        QMimeData data;
+        data.setText(QStringLiteral("/music/a.vyr"));
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
+    void link_turns_red_under_the_pointer_and_blue_over_the_window()
+    {
+        auto* site = m_window->findChild<QLabel*>("lblSite");
+        const auto move = [](QWidget* w, QPoint at) {
+            QMouseEvent e(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &e);
+        };
+        move(site, QPoint(5, 5));
+        QCOMPARE(site->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(site->cursor().shape(), Qt::PointingHandCursor);
+        move(m_window.get(), QPoint(Px(6000), Px(4300)));
+        QCOMPARE(site->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(site->cursor().shape(), Qt::ArrowCursor);
+
+        QTest::mouseClick(site, Qt::LeftButton);
+        QCOMPARE(m_shell->urls.size(), 1u);
+        QCOMPARE(m_shell->urls[0], QUrl(QStringLiteral(VYR_SITE_ADDRESS "/index1.html")));
+    }
+
+    void columns_arrive_in_twips()
+    {
+        m_window->AddColumn("hFileName", "File Name", 8055 / 2.0);
+        m_window->AddColumn("hDuration", "Time", 8055 / 8.0);
+        QCOMPARE(List()->columnCount(), 2);
+        QCOMPARE(List()->headerItem()->text(1), QStringLiteral("Time"));
+        QCOMPARE(List()->columnWidth(0), Px(4028));
+        QVERIFY(m_window->AddItem("a.mp3"));
+        QVERIFY(!m_window->AddItem("a.mp3"));  // a key stands once
+        QVERIFY(m_window->AddItem(""));
+        QVERIFY(m_window->AddItem(""));  // no key is no key
+        m_window->SetItemCell(0, "hDuration", "01:01");
+        QCOMPARE(List()->topLevelItem(0)->text(1), QStringLiteral("01:01"));
+        m_window->RemoveAllColumns();
+        QCOMPARE(List()->columnCount(), 0);
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
