@@ -1,0 +1,178 @@
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <set>
+
+#include "AlbumFiles.h"
+#include "ScriptedShell.h"
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
+#include "app/frmAlbum.h"
+#include "support/Messages.h"
+
+using namespace vyr::app;
+using vyr::album::MessageIcon;
+namespace msg = vyr::support::msg;
+
+Q_DECLARE_METATYPE(vyr::app::StartAction)
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void arguments_join_with_single_spaces()
+    {
+        QCOMPARE(JoinArguments({}), std::string());
+        QCOMPARE(JoinArguments({"/music/My", "Album.vyr"}), std::string("/music/My Album.vyr"));
+        QCOMPARE(JoinArguments({"a", "", "b"}), std::string("a  b"));
+    }
+
+    void command_line_plan_data()
+    {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<vyr::app::StartAction>("action");
+        QTest::addColumn<QString>("path");
+
+        QTest::newRow("nothing") << "" << StartAction::Nothing << "";
+        QTest::newRow("spaces only") << "   " << StartAction::Nothing << "";
+        QTest::newRow("quoted path with spaces") << "\"/a b/x.vyr\"" << StartAction::Load << "/a b/x.vyr";
+        QTest::newRow("same path unquoted") << "/a b/x.vyr" << StartAction::Load << "/a b/x.vyr";
+        QTest::newRow("two names are one") << "/a.vyr /b.vyr" << StartAction::CommandLineError << "/a.vyr /b.vyr";
+        QTest::newRow("space after closing quote") << "\"/a b/x.vyr\" " << StartAction::CommandLineError
+                                                   << "/a b/x.vyr\" ";
+        QTest::newRow("lone quote") << "\"" << StartAction::CommandLineError << "";
+        QTest::newRow("upper-case ALB") << "/w/WRAP.ALB" << StartAction::ScanAlbumWrap << "/w/WRAP.ALB";
+        QTest::newRow("albw goes to the loader") << "/w/wrap.albw" << StartAction::Load << "/w/wrap.albw";
+        QTest::newRow("spaces around are trimmed for the load") << " /a.vyr " << StartAction::Load << "/a.vyr";
+        QTest::newRow("opening quote only") << "\"/a b/x.vyr" << StartAction::Load << "/a b/x.vyr";
+    }
+
+    void command_line_plan()
+    {
+        QFETCH(QString, commandLine);
+        QFETCH(vyr::app::StartAction, action);
+        QFETCH(QString, path);
+        // The names that "exist"; the test sees them exactly as the plan asks, untrimmed.
+        const std::set<std::string> files = {"/a b/x.vyr", "/w/WRAP.ALB", "/w/wrap.albw", " /a.vyr "};
+        const StartPlan plan =
+            PlanCommandLine(commandLine.toStdString(), [&](const std::string& p) { return files.count(p) > 0; });
+        QCOMPARE(plan.action, action);
+        QCOMPARE(QString::fromStdString(plan.path), path);
+    }
+
+    void albw_test_is_exact_and_alb_test_is_case_blind()
+    {
+        QVERIFY(IsAlbwName("/x/a.albw"));
+        QVERIFY(IsAlbwName("/x/aalbw"));  // no dot needed
+        QVERIFY(!IsAlbwName("/x/a.ALBW"));
+        QVERIFY(!IsAlbwName("/x/a.albw "));
+        QVERIFY(IsAlbumWrapName("a.alb") && IsAlbumWrapName("a.AlB"));
+        QVERIFY(!IsAlbumWrapName("a.albw") && !IsAlbumWrapName("alb") && !IsAlbumWrapName("a.alb "));
+    }
+
+    void load_step_sets_caption_and_target_folder()
+    {
+        vyr::test::ScriptedShell shell;
+        shell.specFolder = "/home/user/Documents";
+        frmAlbum window(shell);
+        window.LoadStep("");
+        QCOMPARE(window.windowTitle(), QStringLiteral("vyr Extract   version 1.2.0"));
+        QCOMPARE(window.State().targetFolder, std::string("/home/user/Documents/"));
+        QVERIFY(window.isVisible());
+        QVERIFY(shell.messages.empty());
+
+        vyr::test::ScriptedShell noDocuments;
+        frmAlbum second(noDocuments);
+        second.LoadStep("");
+        QCOMPARE(second.State().targetFolder, std::string());
+    }
+
+    void load_step_reports_a_missing_file()
+    {
+        vyr::test::ScriptedShell shell;
+        frmAlbum window(shell);
+        window.LoadStep("\"/nowhere/at all.vyr\"");
+        QCOMPARE(shell.messages.size(), 1u);
+        QCOMPARE(shell.messages[0].text, std::string("/nowhere/at all.vyr\r\n is not a valid file"));
+        QCOMPARE(shell.messages[0].title, std::string("Command line error"));
+        QVERIFY(shell.messages[0].icon == MessageIcon::Critical);
+    }
+
+    void load_step_loads_an_album_or_scans_an_alb_file()
+    {
+        QTemporaryDir dir;
+        const std::string album =
+            vyr::test::WriteFile(dir, "My Album.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 4000}}));
+        {
+            vyr::test::ScriptedShell shell;
+            frmAlbum window(shell);
+            window.LoadStep("\"" + album + "\"");
+            QVERIFY(shell.messages.empty());
+            QCOMPARE(window.ItemCount(), 1);
+            QCOMPARE(window.findChild<QLabel*>("lblEXTART")->text(), QStringLiteral("Band"));
+        }
+        // No MP3 markers inside: the scanner finds nothing to recover.
+        const std::string wrap = vyr::test::WriteFile(dir, "joined.ALB", std::string(5000, 'x'));
+        vyr::test::ScriptedShell shell;
+        frmAlbum window(shell);
+        window.LoadStep(wrap);
+        QVERIFY(shell.messages.size() >= 1);
+        QCOMPARE(shell.messages[0].text, std::string(msg::kAlbumWrapFile));
+        QVERIFY(shell.messages[0].icon == MessageIcon::Exclamation);
+        QCOMPARE(shell.messages.back().text, std::string(msg::kCannotLocate));
+    }
+
+    void open_routes_albw_to_the_scanner_and_ALBW_to_the_loader()
+    {
+        QTemporaryDir dir;
+        const std::string lower = vyr::test::WriteFile(dir, "joined.albw", std::string(5000, 'x'));
+        const std::string upper = vyr::test::WriteFile(dir, "JOINED.ALBW", std::string(5000, 'x'));
+
+        vyr::test::ScriptedShell shell;
+        frmAlbum window(shell);
+        shell.openAnswers = {lower, upper};
+        window.OpenCommand();
+        QCOMPARE(shell.messages.front().text, std::string(msg::kScanNotice));
+        QCOMPARE(shell.messages.back().text, std::string(msg::kCannotLocate));
+
+        shell.messages.clear();
+        window.OpenCommand();  // the loader asks whether to scan; the shell says No
+        QCOMPARE(shell.messages.size(), 1u);
+        QCOMPARE(shell.messages[0].text, msg::NoHeader("JOINED.ALBW"));
+
+        window.OpenCommand();  // cancelled: nothing more
+        QCOMPARE(shell.messages.size(), 1u);
+    }
+
+    void second_instance_is_refused_until_the_owner_is_gone()
+    {
+        QTemporaryDir dir;
+        const QString lock = dir.filePath(QStringLiteral("vyr-extract.lock"));
+        {
+            const SingleInstance first(lock);
+            QVERIFY(first.IsFirst());
+            const SingleInstance second(lock);
+            QVERIFY(!second.IsFirst());
+        }
+        QVERIFY(SingleInstance(lock).IsFirst());
+
+        // A lock left by a process that has ended (a crash) does not block the next start.
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QProcess ended;
+        ended.start(QStringLiteral("true"), {});
+        QVERIFY(ended.waitForStarted());
+        const qint64 pid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        file.write(QByteArray::number(pid) + "\nvyr-extract\n" +
+                   QSysInfo::machineHostName().toUtf8() + "\n");
+        file.close();
+        QVERIFY(SingleInstance(lock).IsFirst());
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
