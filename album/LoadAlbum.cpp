@@ -98,26 +98,26 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
         scan = ScanHeader(source);
     } catch (const std::system_error& error) {
         window.ShowMessage(Warning(support::msg::CannotRead(path, error.code().message())));
-        return {FileKind::Unreadable, {}};
+        return {.kind = FileKind::Unreadable, .reason = error.code().message()};
     }
     state.headerLength = scan.headerLength;
     if (scan.linesCounted > 0) window.RemoveAllItems();
 
     switch (scan.kind) {
     case HeaderKind::ZipArchive:
-        if (!options.handOffArchives) return {FileKind::ZipArchive, {}};
+        if (!options.handOffArchives) return {.kind = FileKind::ZipArchive};
         window.ShowMessage(Warning(std::string(support::msg::kZipFile)));
         window.Yield();
         HandOffZip(window, path);
-        return {FileKind::ZipArchive, {}};
+        return {.kind = FileKind::ZipArchive};
     case HeaderKind::AlbumWrap:
         window.ShowMessage(Warning(std::string(support::msg::kAlbumWrapFile)));
-        return {FileKind::AlbumWrap, Recover(state, window, path)};
+        return {.kind = FileKind::AlbumWrap, .scan = Recover(state, window, path)};
     case HeaderKind::NoHeader:
         if (window.ShowMessage(Warning(support::msg::NoHeader(support::FileNameFromPath(path)),
                                        MessageButtons::YesNo)) == MessageAnswer::Yes)
-            return {FileKind::NoHeader, Recover(state, window, path)};
-        return {FileKind::NoHeader, {}};
+            return {.kind = FileKind::NoHeader, .scan = Recover(state, window, path)};
+        return {.kind = FileKind::NoHeader};
     case HeaderKind::Album:
         break;
     }
@@ -126,7 +126,7 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
     const std::optional<std::string> refusal = scan.refusal ? scan.refusal : header.refusal;
     if (refusal) {
         window.ShowMessage(Warning(support::msg::AlbumRefused(path, *refusal)));
-        return {FileKind::Refused, {}};
+        return {.kind = FileKind::Refused, .reason = *refusal};
     }
 
     state.albumPath = path;
@@ -137,7 +137,7 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
     AddItems(state, window);
     window.SetAlbumLabel(header.title);
     window.SetArtistLabel(header.artist);
-    return {FileKind::Album, {}};
+    return {.kind = FileKind::Album};
 }
 
 }  // namespace vyr::album

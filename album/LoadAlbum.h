@@ -21,6 +21,7 @@ enum class FileKind {
 struct LoadResult {
     FileKind kind = FileKind::NoHeader;
     std::optional<recovery::ScanOutcome> scan;  // set when the recovery scanner ran
+    std::string reason;  // why an Unreadable or Refused file was not loaded, as shown
 };
 
 struct LoadOptions {

@@ -26,6 +26,7 @@ int RunList(const ListOptions& options)
     switch (result.kind) {
     case album::FileKind::Unreadable:
     case album::FileKind::Refused:
+        std::cerr << "vyr: " << options.file << ": " << result.reason << '\n';
         return kExitUsage;
     case album::FileKind::ZipArchive:
         std::cerr << "vyr: " << options.file << " is a ZIP archive\n";
