@@ -30,6 +30,11 @@ private:
     AlbumWindow& m_window;
 };
 
+LoadResult Result(FileKind kind, std::optional<recovery::ScanOutcome> scan = std::nullopt, std::string reason = {})
+{
+    return LoadResult{kind, scan, std::move(reason)};
+}
+
 recovery::ScanOutcome Recover(AlbumState& state, AlbumWindow& window, const std::string& path)
 {
     window.SetAlbumLabel(support::msg::kScanningAlbumLabel);
@@ -98,26 +103,26 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
         scan = ScanHeader(source);
     } catch (const std::system_error& error) {
         window.ShowMessage(Warning(support::msg::CannotRead(path, error.code().message())));
-        return {.kind = FileKind::Unreadable, .reason = error.code().message()};
+        return Result(FileKind::Unreadable, std::nullopt, error.code().message());
     }
     state.headerLength = scan.headerLength;
     if (scan.linesCounted > 0) window.RemoveAllItems();
 
     switch (scan.kind) {
     case HeaderKind::ZipArchive:
-        if (!options.handOffArchives) return {.kind = FileKind::ZipArchive};
+        if (!options.handOffArchives) return Result(FileKind::ZipArchive);
         window.ShowMessage(Warning(std::string(support::msg::kZipFile)));
         window.Yield();
         HandOffZip(window, path);
-        return {.kind = FileKind::ZipArchive};
+        return Result(FileKind::ZipArchive);
     case HeaderKind::AlbumWrap:
         window.ShowMessage(Warning(std::string(support::msg::kAlbumWrapFile)));
-        return {.kind = FileKind::AlbumWrap, .scan = Recover(state, window, path)};
+        return Result(FileKind::AlbumWrap, Recover(state, window, path));
     case HeaderKind::NoHeader:
         if (window.ShowMessage(Warning(support::msg::NoHeader(support::FileNameFromPath(path)),
                                        MessageButtons::YesNo)) == MessageAnswer::Yes)
-            return {.kind = FileKind::NoHeader, .scan = Recover(state, window, path)};
-        return {.kind = FileKind::NoHeader};
+            return Result(FileKind::NoHeader, Recover(state, window, path));
+        return Result(FileKind::NoHeader);
     case HeaderKind::Album:
         break;
     }
@@ -126,7 +131,7 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
     const std::optional<std::string> refusal = scan.refusal ? scan.refusal : header.refusal;
     if (refusal) {
         window.ShowMessage(Warning(support::msg::AlbumRefused(path, *refusal)));
-        return {.kind = FileKind::Refused, .reason = *refusal};
+        return Result(FileKind::Refused, std::nullopt, *refusal);
     }
 
     state.albumPath = path;
@@ -137,7 +142,7 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
     AddItems(state, window);
     window.SetAlbumLabel(header.title);
     window.SetArtistLabel(header.artist);
-    return {.kind = FileKind::Album};
+    return Result(FileKind::Album);
 }
 
 }  // namespace vyr::album
