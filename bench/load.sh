@@ -3,11 +3,12 @@
 #   names   32,767 file-name lines, so 32,767 tracks (no tags at all)
 #   tagged  a byte-count, a track-info and a file-name line per track, and one last name: 10,923 tracks
 # Each album is padded with zero bytes (a sparse file) to twice its header, so it is valid.
-# Prints the median wall time of several runs in milliseconds and the peak memory.
+# Prints the median wall and CPU time (user + system) of several runs in milliseconds and the
+# peak memory (maximum resident set size, from /usr/bin/time).
 #   bench/load.sh [VYR]     default: build/release/cli/vyr
 set -euo pipefail
 cd "$(dirname "$0")/.."
-vyr=${1:-build/release/cli/vyr}
+vyr=${1:-${VYR:-build/release/cli/vyr}}
 runs=${LOAD_RUNS:-7}
 [ -x "$vyr" ] || { echo "load: $vyr is missing (build the release preset first)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "load: /usr/bin/time is missing (scripts/install-deps)" >&2; exit 1; }
@@ -42,17 +43,21 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 for style in names tagged; do
   album="$work/$style.vyr"
   make_album "$album" "$style"
-  "$vyr" list "$album" >"$work/out.txt" || { echo "load: vyr list failed on the $style album" >&2; exit 1; }
-  tracks=$(( $(wc -l <"$work/out.txt") - 2 ))  # title and artist lines come first
-  times=()
+  "$vyr" list --json "$album" >"$work/out.json" || { echo "load: vyr list failed on the $style album" >&2; exit 1; }
+  tracks=$(grep -o '"row":' "$work/out.json" | wc -l)
+  walls=() cpus=() peaks=()
   for _ in $(seq "$runs"); do
     start=$(date +%s%N)
-    "$vyr" list "$album" >/dev/null
+    /usr/bin/time -o "$work/time.txt" -f '%U %S %M' "$vyr" list "$album" >/dev/null
     end=$(date +%s%N)
-    times+=($(( (end - start) / 1000 )))
+    walls+=($(( (end - start) / 1000 )))
+    read -r user system peak <"$work/time.txt"
+    cpus+=("$(awk -v u="$user" -v s="$system" 'BEGIN { print (u + s) * 1000000 }')")
+    peaks+=("$peak")
   done
-  ms=$(printf '%s\n' "${times[@]}" | median | awk '{ printf "%.1f", $1 / 1000 }')
-  peak=$(/usr/bin/time -v "$vyr" list "$album" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }')
-  printf 'load: vyr list, %s album (%d header lines, %s listed rows, %s bytes): median %s ms of %d runs, peak memory %s MiB\n' \
-    "$style" 32767 "$tracks" "$(stat -c %s "$album")" "$ms" "$runs" "$peak"
+  wall=$(printf '%s\n' "${walls[@]}" | median | awk '{ printf "%.1f", $1 / 1000 }')
+  cpu=$(printf '%s\n' "${cpus[@]}" | median | awk '{ printf "%.0f", $1 / 1000 }')
+  peak=$(printf '%s\n' "${peaks[@]}" | sort -n | tail -1 | awk '{ printf "%.1f", $1 / 1024 }')
+  printf 'load: vyr list, %s album (32,767 header lines, %s rows, %s bytes): median %s ms wall, %s ms CPU (%d runs), peak memory %s MiB\n' \
+    "$style" "$tracks" "$(stat -c %s "$album")" "$wall" "$cpu" "$runs" "$peak"
 done
