@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "recovery/ByteSource.h"
+#include "recovery/MarkerFinder.h"
+
+namespace vyr::recovery {
+
+// Told of every 512-byte block before it is read; returning false ends the walk there.
+class WalkListener {
+public:
+    virtual ~WalkListener() = default;
+    // position: the block's 1-based read position p; length: the file's length L.
+    virtual bool OnBlock(std::int64_t position, std::int64_t length) = 0;
+};
+
+enum class WalkOutcome {
+    Completed,
+    Stopped,  // the listener asked to stop
+    ReadFailed,
+    TooManyRows,  // more rows than the table's 16-bit index reaches
+    PartTooLong,  // a part longer than a byte count can hold
+};
+
+struct WalkOptions {
+    // Bytes read and searched at a time. Small enough to stay in the processor's cache between
+    // the read and the search; at least kMinWindowBytes.
+    std::size_t windowBytes = std::size_t{512} << 10;
+    int maxRows = 32'767;
+    std::int64_t maxByteCount = INT32_MAX;
+    FinderKind finder = FinderKind::Best;
+};
+
+inline constexpr std::size_t kMinWindowBytes = 4096;
+
+struct WalkResult {
+    WalkOutcome outcome = WalkOutcome::Completed;
+    std::int64_t fileLength = 0;
+    bool syncFound = false;
+    // 0-based offset of the FF byte of the first frame sync the walk met; 0 when it met none.
+    std::int64_t headerLength = 0;
+    // Where row 0's bytes begin: the header length when the first boundary lay past it at the
+    // time it was found, else 0.
+    std::int64_t dataBase = 0;
+    // The track table's byte counts: one entry, 0, when no boundary was found; otherwise one per
+    // boundary, plus one for the bytes after the last boundary when any remain.
+    std::vector<std::int64_t> byteCounts{0};
+    std::vector<std::int64_t> boundaries;  // 0-based file offsets, in the order found
+    // Names from the bytes in front of (and including) the first sync's FF byte, or from the
+    // whole file when there is no sync.
+    std::vector<std::string> headerNames;
+    bool tooManyNames = false;
+};
+
+// The recovery scanner's block walk: 512-byte blocks read at a 1-based position p while p < L,
+// the last one running up to 511 bytes past the end as zeros; the header step looks for the
+// first frame sync FF FB; the pattern step takes an ID3v1 "TAG" whose next 123 bytes are text
+// (boundary just past its 128 bytes), else an ID3v2.3 header, else an Info, VBRI or Xing header
+// (boundary at its frame's sync when it lies more than 36 bytes in); outside the first block a
+// found boundary moves p onto it. A block that yields nothing is read a second time 5 bytes
+// earlier. The walk searches whole windows for the markers once and answers each block from
+// that list, with exactly the results of searching every block byte by byte.
+WalkResult WalkBlocks(ByteSource& source, WalkListener* listener, const WalkOptions& options = {});
+
+}  // namespace vyr::recovery

@@ -1,0 +1,145 @@
+#include "recovery/MarkerFinder.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define VYR_X86 1
+#endif
+
+namespace vyr::recovery {
+
+namespace {
+
+// The marker that starts at offset, if one lies wholly inside the n bytes.
+inline bool MarkerAt(const unsigned char* bytes, std::size_t n, std::size_t offset, Marker& marker)
+{
+    const unsigned char* at = bytes + offset;
+    const std::size_t room = n - offset;
+    switch (at[0]) {
+    case 'T':
+        if (room >= 3 && at[1] == 'A' && at[2] == 'G') return marker = Marker::Tag, true;
+        return false;
+    case 'I':
+        if (room < 4) return false;
+        if (std::memcmp(at, "ID3\x03", 4) == 0) return marker = Marker::Id3v23, true;
+        if (std::memcmp(at, "Info", 4) == 0) return marker = Marker::Info, true;
+        return false;
+    case 'V':
+        if (room >= 4 && std::memcmp(at, "VBRI", 4) == 0) return marker = Marker::Vbri, true;
+        return false;
+    case 'X':
+        if (room >= 4 && std::memcmp(at, "Xing", 4) == 0) return marker = Marker::Xing, true;
+        return false;
+    default:
+        return false;
+    }
+}
+
+inline void Check(const unsigned char* bytes, std::size_t n, std::size_t offset, std::vector<MarkerHit>& hits)
+{
+    Marker marker{};
+    if (MarkerAt(bytes, n, offset, marker)) hits.push_back(MarkerHit{static_cast<std::uint32_t>(offset), marker});
+}
+
+void FindScalar(const unsigned char* bytes, std::size_t n, std::size_t from, std::vector<MarkerHit>& hits)
+{
+    for (std::size_t i = from; i < n; ++i) Check(bytes, n, i, hits);
+}
+
+#ifdef VYR_X86
+
+// Every mask bit k means: byte k and byte k + 1 are the first two bytes of a marker.
+void FindSse2(const unsigned char* bytes, std::size_t n, std::vector<MarkerHit>& hits)
+{
+    const __m128i tT = _mm_set1_epi8('T'), tA = _mm_set1_epi8('A'), tI = _mm_set1_epi8('I');
+    const __m128i tD = _mm_set1_epi8('D'), tn = _mm_set1_epi8('n'), tV = _mm_set1_epi8('V');
+    const __m128i tB = _mm_set1_epi8('B'), tX = _mm_set1_epi8('X'), ti = _mm_set1_epi8('i');
+    std::size_t pos = 0;
+    for (; pos + 17 <= n; pos += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos + 1));
+        __m128i m = _mm_and_si128(_mm_cmpeq_epi8(a, tT), _mm_cmpeq_epi8(b, tA));
+        m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, tI),
+                                          _mm_or_si128(_mm_cmpeq_epi8(b, tD), _mm_cmpeq_epi8(b, tn))));
+        m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, tV), _mm_cmpeq_epi8(b, tB)));
+        m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, tX), _mm_cmpeq_epi8(b, ti)));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        while (mask != 0) {
+            Check(bytes, n, pos + static_cast<std::size_t>(__builtin_ctz(mask)), hits);
+            mask &= mask - 1;
+        }
+    }
+    FindScalar(bytes, n, pos, hits);
+}
+
+__attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::size_t n,
+                                               std::vector<MarkerHit>& hits)
+{
+    const __m256i tT = _mm256_set1_epi8('T'), tA = _mm256_set1_epi8('A'), tI = _mm256_set1_epi8('I');
+    const __m256i tD = _mm256_set1_epi8('D'), tn = _mm256_set1_epi8('n'), tV = _mm256_set1_epi8('V');
+    const __m256i tB = _mm256_set1_epi8('B'), tX = _mm256_set1_epi8('X'), ti = _mm256_set1_epi8('i');
+    std::size_t pos = 0;
+    for (; pos + 33 <= n; pos += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 1));
+        __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(a, tT), _mm256_cmpeq_epi8(b, tA));
+        m = _mm256_or_si256(
+            m, _mm256_and_si256(_mm256_cmpeq_epi8(a, tI),
+                                _mm256_or_si256(_mm256_cmpeq_epi8(b, tD), _mm256_cmpeq_epi8(b, tn))));
+        m = _mm256_or_si256(m, _mm256_and_si256(_mm256_cmpeq_epi8(a, tV), _mm256_cmpeq_epi8(b, tB)));
+        m = _mm256_or_si256(m, _mm256_and_si256(_mm256_cmpeq_epi8(a, tX), _mm256_cmpeq_epi8(b, ti)));
+        auto mask = static_cast<unsigned>(_mm256_movemask_epi8(m));
+        while (mask != 0) {
+            Check(bytes, n, pos + static_cast<std::size_t>(__builtin_ctz(mask)), hits);
+            mask &= mask - 1;
+        }
+    }
+    FindScalar(bytes, n, pos, hits);
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+#endif
+
+}  // namespace
+
+std::size_t MarkerLength(Marker marker) { return marker == Marker::Tag ? 3 : 4; }
+
+bool FinderAvailable(FinderKind kind)
+{
+    switch (kind) {
+    case FinderKind::Scalar:
+    case FinderKind::Best:
+        return true;
+#ifdef VYR_X86
+    case FinderKind::Sse2:
+        return true;
+    case FinderKind::Avx2:
+        return HasAvx2();
+#else
+    case FinderKind::Sse2:
+    case FinderKind::Avx2:
+        return false;
+#endif
+    }
+    return false;
+}
+
+void FindMarkers(std::span<const unsigned char> bytes, std::vector<MarkerHit>& hits, FinderKind kind)
+{
+    const unsigned char* data = bytes.data();
+    const std::size_t n = bytes.size();
+#ifdef VYR_X86
+    if (kind == FinderKind::Best) kind = HasAvx2() ? FinderKind::Avx2 : FinderKind::Sse2;
+    if (kind == FinderKind::Avx2 && HasAvx2()) return FindAvx2(data, n, hits);
+    if (kind == FinderKind::Sse2 || kind == FinderKind::Avx2) return FindSse2(data, n, hits);
+#endif
+    FindScalar(data, n, 0, hits);
+}
+
+}  // namespace vyr::recovery

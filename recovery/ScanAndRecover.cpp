@@ -1,0 +1,148 @@
+#include "recovery/ScanAndRecover.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "recovery/BlockWalk.h"
+#include "recovery/ByteSource.h"
+#include "recovery/HeaderNames.h"
+#include "support/Messages.h"
+#include "support/PathHelpers.h"
+#include "support/Text.h"
+
+namespace vyr::recovery {
+
+namespace {
+
+// Progress and a yield for every block, as the window expects; the window coalesces them.
+class WindowProgress : public WalkListener {
+public:
+    explicit WindowProgress(album::AlbumWindow& window) : m_window(window) {}
+
+    bool OnBlock(std::int64_t position, std::int64_t length) override
+    {
+        m_window.SetProgressValue(static_cast<int>(100.0 / (static_cast<double>(length) / static_cast<double>(position))));
+        m_window.Yield();
+        return !m_window.StopRequested();
+    }
+
+private:
+    album::AlbumWindow& m_window;
+};
+
+void ShowNotice(album::AlbumWindow& window, std::string_view text)
+{
+    window.ShowMessage(album::Message{std::string(text), album::MessageIcon::Exclamation, album::MessageButtons::Ok,
+                                      std::string(support::msg::kAppTitle)});
+}
+
+std::string RowKey(int row, const std::string& fileName)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", row);
+    return std::string(number) + "key" + fileName;
+}
+
+// Fills the list from the named rows; false when the list refuses a row.
+bool FillList(const album::AlbumState& state, album::AlbumWindow& window)
+{
+    window.RemoveAllColumns();
+    bool haveName = false;
+    bool haveSize = false;
+    for (const album::TrackEntry& row : state.tracks) {
+        if (!haveName && !row.fileName.empty()) {
+            window.AddColumn("hFileName", "File Name", window.ListWidth() / 2);
+            haveName = true;
+        }
+        if (!haveSize && row.byteCount != 0) {
+            window.AddColumn("hSize", "Size", window.ListWidth() / 8);
+            haveSize = true;
+        }
+    }
+    for (int i = 0; i < state.tracks.Count(); ++i) {
+        const album::TrackEntry& row = state.tracks[i];
+        if (!window.AddItem(RowKey(i, row.fileName))) return false;
+        const int item = window.ItemCount() - 1;
+        window.SetItemText(item, row.fileName);
+        if (row.byteCount != 0) window.SetItemCell(item, "hSize", support::SizeText(row.byteCount));
+        window.EnsureVisible(item);
+        window.SetTicked(item, !support::FileExists(state.targetFolder + row.fileName));
+    }
+    return true;
+}
+
+ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
+{
+    state.tracks.Reset();
+    state.scanned = true;
+    state.dataBase = 0;
+    // A pass starts from its own header length, so a file without a frame sync does not inherit
+    // the previous file's.
+    state.headerLength = 0;
+    window.RemoveAllItems();
+    state.albumPath = path;
+    state.targetFolder = support::FolderOfPath(path);
+    window.SetProgressRange(0, 100);
+    window.SetProgressValue(0);
+
+    WalkResult walk;
+    {
+        FileSource file;
+        if (file.Open(path) != OpenOutcome::Opened) {
+            ShowNotice(window, support::msg::kCannotRecover);
+            return ScanOutcome::Failed;
+        }
+        WindowProgress progress(window);
+        walk = WalkBlocks(file, &progress);
+    }  // the file is closed before anything is shown
+
+    state.headerLength = walk.headerLength;
+    state.dataBase = walk.dataBase;
+    for (std::size_t i = 0; i < walk.byteCounts.size(); ++i) {
+        album::TrackEntry& row = state.tracks.NextRow(i == 0);
+        row.byteCount = static_cast<std::int32_t>(walk.byteCounts[i]);
+        row.hasByteCount = row.byteCount > 0;
+    }
+    if (walk.outcome == WalkOutcome::Stopped) return ScanOutcome::Stopped;
+    if (walk.outcome != WalkOutcome::Completed || walk.tooManyNames) {
+        ShowNotice(window, support::msg::kCannotRecover);
+        return ScanOutcome::Failed;
+    }
+
+    const std::string listed = ListedName(path);
+    for (int i = 0; i < state.tracks.Count(); ++i)
+        state.tracks[i].fileName = RowFileName(i, walk.headerNames, listed);
+
+    if (state.tracks.Count() == 1) {
+        ShowNotice(window, support::msg::kCannotLocate);
+        return ScanOutcome::NothingFound;
+    }
+    if (!FillList(state, window)) {
+        ShowNotice(window, support::msg::kCannotRecover);
+        return ScanOutcome::Failed;
+    }
+    return ScanOutcome::Recovered;
+}
+
+}  // namespace
+
+ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
+{
+    window.SetBusy(true);
+    ScanOutcome outcome = ScanOutcome::Failed;
+    try {
+        outcome = Scan(state, window, path);
+    } catch (const std::exception&) {
+        // A list that throws on an operation, or memory that runs out, ends the pass like a
+        // refused row.
+        ShowNotice(window, support::msg::kCannotRecover);
+        outcome = ScanOutcome::Failed;
+    }
+    window.SetProgressValue(0);
+    window.SetAlbumLabel("");
+    window.SetArtistLabel("");
+    window.SetBusy(false);
+    return outcome;
+}
+
+}  // namespace vyr::recovery

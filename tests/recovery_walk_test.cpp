@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "recovery/BlockWalk.h"
+#include "recovery/ByteSource.h"
+#include "recovery/MarkerFinder.h"
+#include "recovery_naive_walk.h"
+
+namespace vyr::recovery {
+namespace {
+
+using Bytes = std::string;
+
+Bytes Fill(std::size_t count, char ch = 'a') { return Bytes(count, ch); }
+const Bytes kSync = "\xFF\xFB";
+// An ID3v1 tag whose 123 bytes after "TAG" are text, so it ends a part.
+Bytes TextTag() { return "TAG" + Fill(125, 'b'); }
+// A part as an encoder leaves it: frames from the first byte, an ID3v1 tag at the end.
+Bytes TaggedPart(std::size_t size) { return kSync + Fill(size - 2 - 128, 'c') + TextTag(); }
+
+class PositionLog : public WalkListener {
+public:
+    bool OnBlock(std::int64_t position, std::int64_t) override
+    {
+        positions.push_back(position);
+        return true;
+    }
+    std::vector<std::int64_t> positions;
+};
+
+WalkResult Fast(const Bytes& file, std::size_t window = WalkOptions{}.windowBytes, FinderKind finder = FinderKind::Best,
+                WalkListener* listener = nullptr)
+{
+    MemorySource source(file);
+    WalkOptions options;
+    options.windowBytes = window;
+    options.finder = finder;
+    return WalkBlocks(source, listener, options);
+}
+
+void ExpectSame(const WalkResult& expected, const WalkResult& actual, const std::string& what)
+{
+    EXPECT_EQ(expected.outcome, actual.outcome) << what;
+    EXPECT_EQ(expected.syncFound, actual.syncFound) << what;
+    EXPECT_EQ(expected.headerLength, actual.headerLength) << what;
+    EXPECT_EQ(expected.dataBase, actual.dataBase) << what;
+    EXPECT_EQ(expected.boundaries, actual.boundaries) << what;
+    EXPECT_EQ(expected.byteCounts, actual.byteCounts) << what;
+    EXPECT_EQ(expected.headerNames, actual.headerNames) << what;
+}
+
+// Each worked case: what the walk must find, checked against both walks and several windows.
+struct WalkCase {
+    const char* name;
+    Bytes file;
+    std::int64_t headerLength;
+    std::int64_t dataBase;
+    std::vector<std::int64_t> boundaries;
+    std::vector<std::int64_t> byteCounts;
+};
+
+std::vector<WalkCase> WorkedCases()
+{
+    const Bytes header943 = Fill(943);
+    const Bytes twoParts = header943 + TaggedPart(5000) + TaggedPart(7000);
+    // A file whose tag starts 100 bytes before its end: the tag's missing bytes read as zeros.
+    const Bytes shortTag = Fill(700) + TextTag() + Fill(1000) + "TAG" + Fill(97, 'b');
+    return {
+        {"empty file", "", 0, 0, {}, {0}},
+        {"one byte", "T", 0, 0, {}, {0}},
+        {"sync at offset 100 of the first block", Fill(100) + kSync + Fill(1000), 100, 0, {}, {0}},
+        {"sync at offset 1500", Fill(1500) + kSync + Fill(600), 1500, 0, {}, {0}},
+        {"sync across the first two blocks", Fill(511) + kSync + Fill(600), 511, 0, {}, {0}},
+        {"sync at offset 0", kSync + Fill(2000), 0, 0, {}, {0}},
+        {"943-byte header, parts of 5,000 and 7,000 bytes", twoParts, 943, 943, {5943, 12943}, {5000, 7000}},
+        {"last part kept after the last tag", header943 + TaggedPart(5000) + kSync + Fill(3000), 943, 943, {5943},
+         {5000, 3002}},
+        {"tag with a byte above 126 ends nothing", Fill(700) + "TAG" + Fill(60, 'b') + "\x7F" + Fill(64, 'b') + Fill(900),
+         0, 0, {}, {0}},
+        {"tag less than 128 bytes before the end: part cut at the end", shortTag, 0, 0, {828, 1956}, {828, 1100}},
+        {"TAG in the first block ends a part", Fill(200) + TextTag() + Fill(1000), 0, 0, {328}, {328, 1000}},
+        {"ID3v2.3 in the first block makes no boundary", Fill(100) + "ID3\x03" + Fill(2000), 0, 0, {}, {0}},
+        {"ID3v2.3 after the first block", Fill(1000) + "ID3\x03" + Fill(2000), 0, 0, {1000}, {1000, 2004}},
+        {"Info at index 36 or less: boundary at the header", Fill(1024 + 20) + "Info" + Fill(2000), 0, 0, {1044},
+         {1044, 2004}},
+        {"Xing past index 36: boundary at its frame's sync", Fill(1100) + kSync + Fill(34) + "Xing" + Fill(2000), 1100,
+         0, {1100}, {1100, 2040}},
+        {"VBRI past index 36 without a sync behind it: nothing", Fill(1100) + "VBRI" + Fill(2000), 0, 0, {}, {0}},
+        {"VBRI without a sync falls through to Xing", Fill(1090) + "VBRI" + Fill(6) + kSync + Fill(30) + "Xing" + Fill(1000),
+         1100, 0, {1100}, {1100, 1036}},
+        {"first boundary before the header length counts from 0", Fill(600) + TextTag() + kSync + Fill(3000), 728, 0,
+         {728}, {728, 3002}},
+        // The boundary at 2,000 moves the next block to 2,512 (1-based): the ID3 header at offset
+        // 2,300 in between is never searched.
+        {"bytes after a boundary are skipped", Fill(2000) + "ID3\x03" + Fill(296) + "ID3\x03" + Fill(3000), 0, 0, {2000},
+         {2000, 3304}},
+    };
+}
+
+TEST(recovery_block_walk, worked_cases)
+{
+    for (const WalkCase& c : WorkedCases()) {
+        SCOPED_TRACE(c.name);
+        const WalkResult naive = test::NaiveWalk(c.file);
+        EXPECT_EQ(c.headerLength, naive.headerLength);
+        EXPECT_EQ(c.dataBase, naive.dataBase);
+        EXPECT_EQ(c.boundaries, naive.boundaries);
+        EXPECT_EQ(c.byteCounts, naive.byteCounts);
+        for (const std::size_t window : {kMinWindowBytes, std::size_t{5000}, WalkOptions{}.windowBytes})
+            ExpectSame(naive, Fast(c.file, window), c.name + std::string(" window ") + std::to_string(window));
+    }
+}
+
+TEST(recovery_block_walk, block_sequence_reads_each_quiet_block_twice)
+{
+    PositionLog log;
+    const WalkResult result = Fast(Fill(1500) + kSync + Fill(600), WalkOptions{}.windowBytes, FinderKind::Best, &log);
+    EXPECT_EQ(1500, result.headerLength);
+    ASSERT_GE(log.positions.size(), 4u);
+    EXPECT_EQ((std::vector<std::int64_t>{1, 513, 508, 1020}), std::vector<std::int64_t>(log.positions.begin(), log.positions.begin() + 4));
+
+    // A tag that is no tag still moves the walk onto it, without a second reading.
+    PositionLog moved;
+    Fast(Fill(700) + "TAG" + Fill(60, 'b') + "\xC8" + Fill(1500), WalkOptions{}.windowBytes, FinderKind::Best, &moved);
+    EXPECT_EQ((std::vector<std::int64_t>{1, 513, 702 + 512}),
+              std::vector<std::int64_t>(moved.positions.begin(), moved.positions.begin() + 3));
+}
+
+TEST(recovery_block_walk, stops_when_the_listener_says_so)
+{
+    struct StopAtThird : WalkListener {
+        int blocks = 0;
+        bool OnBlock(std::int64_t, std::int64_t) override { return ++blocks < 3; }
+    } stop;
+    const WalkResult result = Fast(TaggedPart(5000) + TaggedPart(5000), WalkOptions{}.windowBytes, FinderKind::Best, &stop);
+    EXPECT_EQ(WalkOutcome::Stopped, result.outcome);
+    EXPECT_EQ(3, stop.blocks);
+}
+
+TEST(recovery_block_walk, too_many_rows_and_too_long_parts_fail)
+{
+    const Bytes three = Fill(1000) + TextTag() + Fill(1000) + TextTag() + Fill(1000);
+    MemorySource source(three);
+    WalkOptions options;
+    options.maxRows = 2;
+    EXPECT_EQ(WalkOutcome::TooManyRows, WalkBlocks(source, nullptr, options).outcome);
+    EXPECT_EQ(WalkOutcome::TooManyRows, test::NaiveWalk(three, 2).outcome);
+    options.maxRows = 3;
+    EXPECT_EQ(WalkOutcome::Completed, WalkBlocks(source, nullptr, options).outcome);
+    options.maxByteCount = 1000;
+    EXPECT_EQ(WalkOutcome::PartTooLong, WalkBlocks(source, nullptr, options).outcome);
+}
+
+// Bytes of a file far larger than memory: zeros, with a few byte strings at fixed offsets.
+class SparseSource : public ByteSource {
+public:
+    SparseSource(std::int64_t length, std::vector<std::pair<std::int64_t, Bytes>> pieces)
+        : m_length(length), m_pieces(std::move(pieces)) {}
+    std::int64_t Length() const override { return m_length; }
+    std::optional<std::size_t> ReadAt(std::int64_t offset, std::span<unsigned char> into) override
+    {
+        const std::size_t count = static_cast<std::size_t>(std::clamp<std::int64_t>(m_length - offset, 0, static_cast<std::int64_t>(into.size())));
+        std::memset(into.data(), 0, count);
+        for (const auto& [at, bytes] : m_pieces)
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                if (at + static_cast<std::int64_t>(i) >= offset && at + static_cast<std::int64_t>(i) < offset + static_cast<std::int64_t>(count))
+                    into[static_cast<std::size_t>(at + static_cast<std::int64_t>(i) - offset)] = static_cast<unsigned char>(bytes[i]);
+        return count;
+    }
+
+private:
+    std::int64_t m_length;
+    std::vector<std::pair<std::int64_t, Bytes>> m_pieces;
+};
+
+TEST(recovery_block_walk, positions_past_2_gib_are_exact)
+{
+    constexpr std::int64_t k2GiB = std::int64_t{1} << 31;
+    // Tags just before and after the 2 GiB mark, each found in a block of its own.
+    const std::int64_t firstTag = k2GiB - 4096 + 100;
+    const std::int64_t secondTag = k2GiB + 8192 + 300;
+    SparseSource source(k2GiB + 20000, {{0, kSync}, {firstTag, TextTag()}, {secondTag, TextTag()}});
+    WalkOptions options;
+    options.windowBytes = std::size_t{4} << 20;
+    const WalkResult result = WalkBlocks(source, nullptr, options);
+    ASSERT_EQ(WalkOutcome::Completed, result.outcome);
+    EXPECT_EQ((std::vector<std::int64_t>{firstTag + 128, secondTag + 128}), result.boundaries);
+    EXPECT_EQ(0, result.headerLength);
+    EXPECT_EQ((std::vector<std::int64_t>{firstTag + 128, secondTag - firstTag, k2GiB + 20000 - secondTag - 128}),
+              result.byteCounts);
+}
+
+TEST(recovery_marker_finder, every_kind_finds_the_same_markers)
+{
+    std::mt19937 random(7);
+    const char* pieces[] = {"TAG", "TA", "ID3\x03", "ID3\x04", "Info", "Inf", "VBRI", "VBR", "Xing", "Xin", "I", "X"};
+    for (int round = 0; round < 200; ++round) {
+        Bytes bytes;
+        const std::size_t size = random() % 3000;
+        while (bytes.size() < size) {
+            if (random() % 4 == 0)
+                bytes += pieces[random() % std::size(pieces)];
+            else
+                bytes += static_cast<char>("TIVXADnBGia\x03"[random() % 12]);
+        }
+        std::vector<MarkerHit> scalar;
+        const std::span<const unsigned char> span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        FindMarkers(span, scalar, FinderKind::Scalar);
+        for (const FinderKind kind : {FinderKind::Sse2, FinderKind::Avx2, FinderKind::Best}) {
+            if (!FinderAvailable(kind)) continue;
+            std::vector<MarkerHit> hits;
+            FindMarkers(span, hits, kind);
+            ASSERT_EQ(scalar.size(), hits.size()) << "round " << round;
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                EXPECT_EQ(scalar[i].offset, hits[i].offset);
+                EXPECT_EQ(scalar[i].marker, hits[i].marker);
+            }
+        }
+    }
+}
+
+// Files built from the pieces the walk reacts to, at random places and distances, so block
+// edges, second readings, look-backs and skipped stretches all meet the patterns.
+Bytes RandomFile(std::mt19937& random)
+{
+    Bytes file;
+    const std::size_t size = random() % 12000;
+    while (file.size() < size) {
+        switch (random() % 12) {
+        case 0: file += TextTag(); break;
+        case 1: file += "TAG" + Fill(random() % 130, 'b') + "\xC8"; break;
+        case 2: file += "ID3\x03"; break;
+        case 3: file += kSync; break;
+        case 4: file += kSync + Fill(random() % 60) + (random() % 2 ? "Xing" : "Info"); break;
+        case 5: file += "VBRI"; break;
+        case 6: file += "abc.mp3]" + Fill(random() % 20, ' ') + "Name" + std::to_string(random() % 100) + ".mp3"; break;
+        case 7: file += static_cast<char>(random()); break;
+        default: file += Fill(random() % 700, "a b]"[random() % 4]); break;
+        }
+    }
+    return file;
+}
+
+TEST(recovery_block_walk, fast_walk_matches_the_literal_walk_on_random_files)
+{
+    std::mt19937 random(2024);
+    for (int round = 0; round < 600; ++round) {
+        const Bytes file = RandomFile(random);
+        const WalkResult naive = test::NaiveWalk(file);
+        const std::size_t window = kMinWindowBytes + random() % 9000;
+        const FinderKind kinds[] = {FinderKind::Scalar, FinderKind::Sse2, FinderKind::Avx2};
+        const FinderKind kind = kinds[round % 3];
+        ExpectSame(naive, Fast(file, window, FinderAvailable(kind) ? kind : FinderKind::Scalar),
+                   "round " + std::to_string(round) + " window " + std::to_string(window));
+        if (HasFailure()) break;
+    }
+}
+
+}  // namespace
+}  // namespace vyr::recovery
