@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "tests/AlbumBuilder.h"
+#include "tests/RunCli.h"
+#include "tests/extract_mounts.h"
+#include "support/Messages.h"
+
+namespace vyr::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kData = PatternBytes(6000);
+
+std::string ThreeTracks(std::string_view third = "c.mp3")
+{
+    return Album({"#EXTM3U", "#EXTBYT:1000", "a.mp3", "#EXTBYT:2000", "b.mp3", "#EXTBYT:3000", third, "#EXTBIN"}, kData);
+}
+
+Strings Statuses(const nlohmann::json& album)
+{
+    Strings statuses;
+    for (const auto& row : album["rows"]) statuses.push_back(row["status"]);
+    return statuses;
+}
+
+TEST(cli_extract, writes_the_rows_not_yet_in_the_output_folder)
+{
+    TempDir dir;
+    TempDir out;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    WriteFile(out / "b.mp3", "mine");
+
+    const CliRun run = RunCli({"extract", "--json", "-o", out.path().string(), dir / "Live.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["file"], dir / "Live.vyr");
+    EXPECT_EQ(json["targetFolder"], out.folder());
+    // Ticked against the folder written to: the present file's row is not even ticked.
+    EXPECT_EQ(Statuses(json), (Strings{"written", "unticked", "written"}));
+    EXPECT_EQ(json["rows"][0]["row"], 1);
+    EXPECT_EQ(json["rows"][2]["fileName"], "c.mp3");
+    EXPECT_FALSE(json["rows"][0].contains("reason"));
+    EXPECT_EQ(ReadFile(out / "a.mp3"), kData.substr(0, 1000));
+    EXPECT_EQ(ReadFile(out / "b.mp3"), "mine");
+    EXPECT_EQ(ReadFile(out / "c.mp3"), kData.substr(3000, 3000));
+    EXPECT_EQ(run.err, dir / "Live.vyr" + ": 2 written, 0 skipped as present, 0 refused, 0 failed, in " + out.folder() + "\n");
+
+    // The album's own folder by default; a second run finds everything there.
+    EXPECT_EQ(RunCli({"extract", dir / "Live.vyr"}).status, 0);
+    const CliRun again = RunCli({"extract", dir / "Live.vyr"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, dir / "Live.vyr" + ": 0 written, 0 skipped as present, 0 refused, 0 failed, in " + dir.folder() + "\n");
+    EXPECT_EQ(ReadFile(dir / "b.mp3"), kData.substr(1000, 2000));
+}
+
+TEST(cli_extract, tracks_and_rename_choose_and_name_rows_before_the_run)
+{
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    WriteFile(dir / "a.mp3", "present");
+    const CliRun run = RunCli({"extract", "--json", "--tracks", "1,3-3", "--rename", "3=Encore.mp3", dir / "Live.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(Statuses(json), (Strings{"exists", "unticked", "written"}));
+    EXPECT_EQ(ReadFile(dir / "Encore.mp3"), kData.substr(3000, 3000));
+    EXPECT_EQ(Entries(dir.folder()), (Strings{"Encore.mp3", "Live.vyr", "a.mp3"}));
+}
+
+TEST(cli_extract, refused_and_failed_rows_give_status_1_with_their_reasons)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    WriteFile(dir / "sub/Live.vyr", ThreeTracks("../escape.mp3"));
+    const CliRun run = RunCli({"extract", "--json", dir / "sub/Live.vyr"});
+    EXPECT_EQ(run.status, 1);
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(Statuses(json), (Strings{"written", "written", "unsafe-name"}));
+    EXPECT_EQ(json["rows"][2]["reason"], support::msg::kReasonBadName);
+    EXPECT_FALSE(std::filesystem::exists(dir / "escape.mp3"));
+    EXPECT_NE(run.err.find(support::msg::kFailuresHeading), std::string::npos);
+    EXPECT_NE(run.err.find(": 2 written, 0 skipped as present, 1 refused, 0 failed, in "), std::string::npos) << run.err;
+
+    // The last row now runs one byte past the end of the album.
+    WriteFile(dir / "Short.vyr", ThreeTracks().substr(0, ThreeTracks().size() - 1));
+    const CliRun past = RunCli({"extract", "--json", "--tracks", "3", dir / "Short.vyr"});
+    EXPECT_EQ(past.status, 1);
+    const auto rows = nlohmann::json::parse(past.out)["rows"];
+    EXPECT_EQ(rows[2]["status"], "failed");
+    EXPECT_EQ(rows[2]["reason"], support::msg::kReasonPastEnd);
+    EXPECT_FALSE(std::filesystem::exists(dir / "c.mp3"));
+}
+
+TEST(cli_extract, exit_statuses_for_usage_unreadable_and_non_albums)
+{
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    WriteFile(dir / "Other.vyr", ThreeTracks());
+    WriteFile(dir / "noise.bin", PatternBytes(4000, 3));
+    struct Case {
+        const char* name;
+        Strings arguments;
+        int status;
+    };
+    const Case cases[] = {
+        {"missing file", {"extract", dir / "missing.vyr"}, 2},
+        {"bad track list", {"extract", "--tracks", "3-1", dir / "Live.vyr"}, 2},
+        {"track past the album", {"extract", "--tracks", "4", dir / "Live.vyr"}, 2},
+        {"bad rename", {"extract", "--rename", "x=a.mp3", dir / "Live.vyr"}, 2},
+        {"unsafe rename", {"extract", "--rename", "1=../a.mp3", dir / "Live.vyr"}, 2},
+        {"rows named for several albums", {"extract", "--tracks", "1", dir / "Live.vyr", dir / "Other.vyr"}, 2},
+        {"output is no folder", {"extract", "-o", dir / "noise.bin", dir / "Live.vyr"}, 2},
+        {"not an album", {"extract", dir / "noise.bin"}, 3},
+        {"scan finds nothing", {"extract", "--scan", dir / "noise.bin"}, 3},
+        {"usage outweighs the rest", {"extract", dir / "noise.bin", dir / "missing.vyr"}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = RunCli(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+    }
+    EXPECT_EQ(Entries(dir.folder()), (Strings{"Live.vyr", "Other.vyr", "noise.bin"}));
+}
+
+TEST(cli_extract, several_files_are_each_their_own_album)
+{
+    TempDir one;
+    TempDir two;
+    WriteFile(one / "A.vyr", ThreeTracks());
+    WriteFile(two / "B.vyr", Album({"#EXTBYT:10", "x.mp3", "#EXTBIN"}, "0123456789"));
+    const CliRun run = RunCli({"extract", "--json", one / "A.vyr", two / "B.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    ASSERT_TRUE(json.is_array());
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_EQ(json[1]["targetFolder"], two.folder());
+    EXPECT_EQ(ReadFile(two / "x.mp3"), "0123456789");
+    EXPECT_EQ(ReadFile(one / "c.mp3"), kData.substr(3000, 3000));
+}
+
+}  // namespace
+}  // namespace vyr::test
