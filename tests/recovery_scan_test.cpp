@@ -1,0 +1,185 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestFiles.h"
+#include "album/AlbumState.h"
+#include "album/MemoryWindow.h"
+#include "recovery/ScanAndRecover.h"
+#include "support/Messages.h"
+#include "support/Text.h"
+
+namespace vyr::recovery {
+namespace {
+
+using album::MessageIcon;
+using support::msg::kAppTitle;
+using support::msg::kCannotLocate;
+using support::msg::kCannotRecover;
+
+const std::string kSync = "\xFF\xFB";
+std::string TaggedPart(std::size_t size, char fill = 'c')
+{
+    return kSync + std::string(size - 2 - 128, fill) + "TAG" + std::string(125, 'b');
+}
+
+struct Scan {
+    test::TempDir dir;
+    album::AlbumState state;
+    album::MemoryWindow window;
+    ScanOutcome outcome{};
+
+    ScanOutcome Run(const std::string& name, const std::string& bytes)
+    {
+        test::WriteFile(dir / name, bytes);
+        window.albumLabel = "Now Scanning file for parts";
+        window.artistLabel = "Please wait!";
+        return outcome = ScanAndRecover(state, window, dir / name);
+    }
+};
+
+void ExpectEndStep(const album::MemoryWindow& window)
+{
+    EXPECT_EQ(0, window.progressValue);
+    EXPECT_EQ("", window.albumLabel);
+    EXPECT_EQ("", window.artistLabel);
+    EXPECT_EQ((std::vector<bool>{true, false}), window.busyChanges);
+}
+
+TEST(recovery_scan, two_named_parts_and_a_numbered_third_are_listed_and_ticked)
+{
+    Scan scan;
+    const std::string header = "#EXTM3U\r\n[01] First.mp3\r\n[02] Second.mp3\r\n" + std::string(900, ' ');
+    const std::string file = header + TaggedPart(5000) + TaggedPart(7000) + kSync + std::string(3000, 'd');
+    EXPECT_EQ(ScanOutcome::Recovered, scan.Run("Party.Mix.vyr", file));
+
+    EXPECT_EQ(scan.dir / "Party.Mix.vyr", scan.state.albumPath);
+    EXPECT_EQ(scan.dir.folder(), scan.state.targetFolder);
+    EXPECT_TRUE(scan.state.scanned);
+    EXPECT_EQ(static_cast<std::int64_t>(header.size()), scan.state.headerLength);
+    EXPECT_EQ(scan.state.headerLength, scan.state.dataBase);
+    ASSERT_EQ(3, scan.state.tracks.Count());
+    const char* names[] = {"[01] First.mp3", "[02] Second.mp3", "[03] Party.mp3"};
+    const int counts[] = {5000, 7000, 3002};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(names[i], scan.state.tracks[i].fileName);
+        EXPECT_EQ(counts[i], scan.state.tracks[i].byteCount);
+        EXPECT_TRUE(scan.state.tracks[i].hasByteCount);
+    }
+
+    const auto& w = scan.window;
+    ASSERT_EQ(2u, w.columns.size());
+    EXPECT_EQ("hFileName", w.columns[0].key);
+    EXPECT_EQ("File Name", w.columns[0].caption);
+    EXPECT_DOUBLE_EQ(w.listWidth / 2, w.columns[0].width);
+    EXPECT_EQ("hSize", w.columns[1].key);
+    EXPECT_EQ("Size", w.columns[1].caption);
+    EXPECT_DOUBLE_EQ(w.listWidth / 8, w.columns[1].width);
+    ASSERT_EQ(3u, w.items.size());
+    EXPECT_EQ("00key[01] First.mp3", w.items[0].key);
+    EXPECT_EQ("02key[03] Party.mp3", w.items[2].key);
+    EXPECT_EQ("[02] Second.mp3", w.items[1].text);
+    EXPECT_EQ(support::SizeText(7000), w.Cell(1, "hSize"));
+    EXPECT_TRUE(w.items[0].ticked && w.items[1].ticked && w.items[2].ticked);
+    EXPECT_EQ(2, w.lastVisible);
+    EXPECT_TRUE(w.messages.empty());
+    ExpectEndStep(w);
+}
+
+TEST(recovery_scan, progress_and_a_yield_for_every_block)
+{
+    Scan scan;
+    int yieldsSeen = 0;
+    scan.window.onYield = [&] { ++yieldsSeen; };
+    scan.Run("a.vyr", std::string(2048, 'a'));
+    // Blocks at 1, 513, 508, 1020, 1015, 1527, 1522, 2034, 2029: 100 / (L / p) before each,
+    // after the 0 of the start and before the 0 of the end.
+    const std::vector<int> expected{0, 0, 25, 24, 49, 49, 74, 74, 99, 99, 0};
+    EXPECT_EQ(expected, scan.window.progressValues);
+    EXPECT_EQ(9, yieldsSeen);
+    EXPECT_EQ(0, scan.window.progressMinimum);
+    EXPECT_EQ(100, scan.window.progressMaximum);
+}
+
+TEST(recovery_scan, nothing_found_shows_the_notice_and_keeps_the_columns)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* rowName;
+    } cases[] = {
+        {"Song.vyr", "", "[01] Song.mp3"},
+        {"Song.vyr", "x", "[01] Song.mp3"},
+        {"One.vyr", TaggedPart(6000), "[01] One.mp3"},  // one boundary, at the end: one row
+        {"Plain", std::string(3000, 'z'), "[01] mp3"},
+    };
+    for (const auto& c : cases) {
+        Scan scan;
+        scan.window.columns.push_back({"old", "Old", 10});
+        scan.state.headerLength = 777;
+        EXPECT_EQ(ScanOutcome::NothingFound, scan.Run(c.name, c.bytes)) << c.name;
+        ASSERT_EQ(1u, scan.window.messages.size());
+        EXPECT_EQ(kCannotLocate, scan.window.messages[0].text);
+        EXPECT_EQ(MessageIcon::Exclamation, scan.window.messages[0].icon);
+        EXPECT_EQ(kAppTitle, scan.window.messages[0].title);
+        EXPECT_TRUE(scan.window.items.empty());
+        ASSERT_EQ(1u, scan.window.columns.size());
+        ASSERT_EQ(1, scan.state.tracks.Count());
+        EXPECT_EQ(c.rowName, scan.state.tracks[0].fileName);
+        // The pass starts from its own header length, not the one the last file left.
+        if (c.bytes.find(kSync) == std::string::npos) EXPECT_EQ(0, scan.state.headerLength);
+        ExpectEndStep(scan.window);
+    }
+}
+
+TEST(recovery_scan, existing_targets_stay_unticked_and_unreadable_files_fail)
+{
+    Scan scan;
+    test::WriteFile(scan.dir / "[02] Mix.mp3", "already here");
+    test::WriteFile(scan.dir / "[01] Mix.mp3", "");  // an empty file counts as absent
+    scan.Run("Mix.vyr", std::string(600, 'a') + TaggedPart(3000) + TaggedPart(3000));
+    ASSERT_EQ(2u, scan.window.items.size());
+    EXPECT_TRUE(scan.window.items[0].ticked);
+    EXPECT_FALSE(scan.window.items[1].ticked);
+
+    Scan missing;
+    EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(missing.state, missing.window, missing.dir / "absent.vyr"));
+    ASSERT_EQ(1u, missing.window.messages.size());
+    EXPECT_EQ(kCannotRecover, missing.window.messages[0].text);
+    EXPECT_EQ(missing.dir.folder(), missing.state.targetFolder);
+    ExpectEndStep(missing.window);
+
+    Scan folder;
+    EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(folder.state, folder.window, folder.dir.folder()));
+    EXPECT_EQ(kCannotRecover, folder.window.messages.at(0).text);
+}
+
+TEST(recovery_scan, a_list_that_refuses_a_row_fails_the_scan)
+{
+    struct RefusingWindow : album::MemoryWindow {
+        bool AddItem(std::string_view key) override { return ItemCount() < 1 && MemoryWindow::AddItem(key); }
+    };
+    test::TempDir dir;
+    test::WriteFile(dir / "a.vyr", std::string(600, 'a') + TaggedPart(3000) + TaggedPart(3000));
+    album::AlbumState state;
+    RefusingWindow window;
+    EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(state, window, dir / "a.vyr"));
+    ASSERT_EQ(1u, window.messages.size());
+    EXPECT_EQ(kCannotRecover, window.messages[0].text);
+    EXPECT_EQ(1u, window.items.size());
+}
+
+TEST(recovery_scan, a_stop_request_ends_the_scan_quietly)
+{
+    Scan scan;
+    scan.window.onYield = [&] { scan.window.stopRequested = scan.window.yields >= 2; };
+    EXPECT_EQ(ScanOutcome::Stopped, scan.Run("a.vyr", std::string(5000, 'a') + TaggedPart(3000) + TaggedPart(3000)));
+    EXPECT_EQ(2, scan.window.yields);
+    EXPECT_TRUE(scan.window.messages.empty());
+    EXPECT_TRUE(scan.window.items.empty());
+    ExpectEndStep(scan.window);
+}
+
+}  // namespace
+}  // namespace vyr::recovery
