@@ -322,6 +322,22 @@ private slots:
         QVERIFY(m_shell->messages.empty());
     }
 
+    void extract_writes_ticked_tracks_into_the_album_folder()
+    {
+        QTemporaryDir dir;
+        const std::string album = vyr::test::WriteFile(
+            dir, "a.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 3000}, {"two.mp3", 5000}}));
+        m_window->LoadStep(album);
+        QCOMPARE(m_window->ItemCount(), 2);
+        m_window->SetTicked(0, false);
+        m_window->findChild<QToolButton*>("cmdExtract")->click();
+        QVERIFY(!QFile::exists(dir.filePath("one.mp3")));
+        QFile two(dir.filePath("two.mp3"));
+        QVERIFY(two.open(QIODevice::ReadOnly));
+        QCOMPARE(two.readAll(), QByteArray(5000, 'b'));
+        QVERIFY(m_window->findChild<QWidget*>("cmdExtract")->isEnabled());
+    }
+
     void drag_without_files_is_refused()
     {
         QMimeData data;
