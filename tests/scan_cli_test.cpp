@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "tests/RunCli.h"
+#include "tests/TestFiles.h"
+
+namespace vyr::test {
+namespace {
+
+const std::string kSync = "\xFF\xFB";
+std::string TaggedPart(std::size_t size) { return kSync + std::string(size - 130, 'c') + "TAG" + std::string(125, 'b'); }
+
+TEST(scan_cli, json_lists_the_parts_with_their_offsets)
+{
+    TempDir dir;
+    const std::string header = "[01] Intro.mp3\r\n" + std::string(600, ' ');
+    WriteFile(dir / "Mix.alb", header + TaggedPart(5000) + TaggedPart(7000) + kSync + std::string(999, 'd'));
+    const CliRun run = RunCli({"scan", "--json", dir / "Mix.alb"});
+    ASSERT_EQ(0, run.status) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(dir / "Mix.alb", json["file"]);
+    EXPECT_EQ("noheader", json["kind"]);
+    EXPECT_EQ(true, json["scanned"]);
+    EXPECT_EQ("", json["title"]);
+    EXPECT_EQ("", json["artist"]);
+    EXPECT_EQ(header.size(), json["headerLength"]);
+    EXPECT_EQ(header.size(), json["dataBase"]);
+    const auto& tracks = json["tracks"];
+    ASSERT_EQ(3u, tracks.size());
+    const struct {
+        const char* fileName;
+        std::size_t byteCount;
+        std::size_t offset;
+    } expected[] = {{"[01] Intro.mp3", 5000, header.size()},
+                    {"[02] Mix.mp3", 7000, header.size() + 5000},
+                    {"[03] Mix.mp3", 1001, header.size() + 12000}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(i, tracks[i]["row"]);
+        EXPECT_EQ(expected[i].fileName, tracks[i]["fileName"]);
+        EXPECT_EQ(expected[i].byteCount, tracks[i]["byteCount"]);
+        EXPECT_EQ(expected[i].offset, tracks[i]["offset"]);
+        EXPECT_EQ(true, tracks[i]["hasByteCount"]);
+        EXPECT_EQ(true, tracks[i]["ticked"]);
+    }
+}
+
+TEST(scan_cli, table_and_exit_statuses)
+{
+    TempDir dir;
+    WriteFile(dir / "Two.mp3", TaggedPart(3000) + TaggedPart(4000));
+    WriteFile(dir / "Plain.mp3", std::string(5000, 'p'));
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;  // a line the output holds
+        std::string err;
+    } cases[] = {
+        {"found", {"scan", dir / "Two.mp3"}, 0, "[02] Two.mp3", ""},
+        {"nothing found", {"scan", dir / "Plain.mp3"}, 3, "", "vyr Extract: Sorry cannot locate files to recover.\n"},
+        {"unreadable", {"scan", dir / "absent.mp3"}, 2, "", "vyr Extract: Sorry cannot recover files.\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(c.arguments);
+        EXPECT_EQ(c.status, run.status) << c.name << ": " << run.err;
+        EXPECT_NE(std::string::npos, run.out.find(c.out)) << c.name << ": " << run.out;
+        EXPECT_EQ(c.err, run.err) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace vyr::test
