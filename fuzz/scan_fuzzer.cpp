@@ -1,0 +1,15 @@
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "fuzz/FileChecks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static vyr::fuzz::Workspace workspace;
+    const auto violations = vyr::fuzz::CheckScanFile({reinterpret_cast<const char*>(data), size}, workspace);
+    for (const auto& violation : violations) std::fprintf(stderr, "scan invariant: %s\n", violation.c_str());
+    if (!violations.empty()) std::abort();
+    return 0;
+}
