@@ -22,8 +22,10 @@ namespace {
 
 namespace msg = support::msg;
 
-// One kernel call moves at most this much, so the progress hook runs often enough to repaint.
-constexpr std::int64_t kKernelChunk = 4 << 20;
+// One kernel call moves at most this much; with a progress hook, at most one progress step, so
+// the hook runs often enough to repaint even on a slow medium.
+constexpr std::int64_t kKernelChunk = 64 << 20;
+constexpr std::int64_t kSmallestChunk = 1 << 20;
 // The fallback's own buffer: memory stays flat whatever the track's length.
 constexpr std::size_t kBufferSize = 1 << 20;
 
@@ -146,8 +148,10 @@ CopyResult Stream(int source, int target, std::int64_t start, std::int64_t count
     off_t in = start;
     std::int64_t done = 0;
     std::int64_t reported = 0;
+    const std::int64_t chunk =
+        options.progress ? std::clamp(options.progressStep, kSmallestChunk, kKernelChunk) : kKernelChunk;
     while (done < count) {
-        const std::int64_t want = std::min(count - done, kKernelChunk);
+        const std::int64_t want = std::min(count - done, chunk);
         ssize_t n = 0;
         if (route == Route::CopyRange) {
             n = ::copy_file_range(source, &in, target, nullptr, static_cast<std::size_t>(want), 0);
@@ -207,8 +211,8 @@ CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std:
     // A trailing separator would make the kernel follow a link there, so it goes first.
     const std::string name = support::FileNameFromPath(targetPath);
     if (!support::IsPlainFileName(name)) return Fail(CopyError::BadName, msg::kReasonBadName);
-    std::string folderPath = support::StripTrailingBackslash(support::FolderOfPath(targetPath));
-    if (folderPath.empty()) folderPath = targetPath.front() == '/' ? "/" : ".";
+    const std::string folderOfTarget = support::StripTrailingBackslash(support::FolderOfPath(targetPath));
+    const std::string folderPath = !folderOfTarget.empty() ? folderOfTarget : targetPath.front() == '/' ? "/" : ".";
     const Fd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid()) {
         const int number = errno;

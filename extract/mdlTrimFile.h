@@ -31,7 +31,7 @@ struct CopyOptions {
     // Called with the bytes copied so far, about every progressStep bytes, so a window can
     // repaint during a long track.
     std::function<void(std::int64_t)> progress;
-    std::int64_t progressStep = 4 << 20;
+    std::int64_t progressStep = 16 << 20;
     // Copy through our own buffer instead of the kernel; tests use it to run the fallback.
     bool kernelCopy = true;
 };

@@ -84,6 +84,7 @@ TEST_F(CopyFileRangeTest, streams_a_large_range_in_pieces_and_reports_progress)
         std::vector<std::int64_t> seen;
         CopyOptions options;
         options.kernelCopy = kernel;
+        options.progressStep = 4 << 20;
         options.progress = [&](std::int64_t done) { seen.push_back(done); };
         const std::string path = target / (kernel ? "kernel" : "buffer");
         const std::int64_t start = 12345;
