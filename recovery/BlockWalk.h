@@ -29,7 +29,7 @@ enum class WalkOutcome {
 struct WalkOptions {
     // Bytes read and searched at a time. Small enough to stay in the processor's cache between
     // the read and the search; at least kMinWindowBytes.
-    std::size_t windowBytes = std::size_t{512} << 10;
+    std::size_t windowBytes = std::size_t{256} << 10;
     int maxRows = 32'767;
     std::int64_t maxByteCount = INT32_MAX;
     FinderKind finder = FinderKind::Best;

@@ -130,9 +130,8 @@ std::string ListedName(const std::string& path)
 
 std::string RowFileName(int row, const std::vector<std::string>& names, std::string_view listedName)
 {
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", row + 1);
-    const std::string prefix = "[" + std::string(number) + "] ";
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "[%02d] ", row + 1);
     const auto index = static_cast<std::size_t>(row);
     if (!names.empty() && !names.front().empty() && index < names.size() && !names[index].empty())
         return prefix + support::ToDisplayText(names[index]) + ".mp3";

@@ -98,6 +98,36 @@ __attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::s
     FindScalar(bytes, n, pos, hits);
 }
 
+// The same test 64 bytes at a time; a compare under a mask is the AND for free.
+__attribute__((target("avx512f,avx512bw"))) void FindAvx512(const unsigned char* bytes, std::size_t n,
+                                                             std::vector<MarkerHit>& hits)
+{
+    const __m512i tT = _mm512_set1_epi8('T'), tA = _mm512_set1_epi8('A'), tI = _mm512_set1_epi8('I');
+    const __m512i tD = _mm512_set1_epi8('D'), tn = _mm512_set1_epi8('n'), tV = _mm512_set1_epi8('V');
+    const __m512i tB = _mm512_set1_epi8('B'), tX = _mm512_set1_epi8('X'), ti = _mm512_set1_epi8('i');
+    std::size_t pos = 0;
+    for (; pos + 65 <= n; pos += 64) {
+        const __m512i a = _mm512_loadu_si512(bytes + pos);
+        const __m512i b = _mm512_loadu_si512(bytes + pos + 1);
+        const __mmask64 firstI = _mm512_cmpeq_epi8_mask(a, tI);
+        __mmask64 mask = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, tT), b, tA);
+        mask |= _mm512_mask_cmpeq_epi8_mask(firstI, b, tD) | _mm512_mask_cmpeq_epi8_mask(firstI, b, tn);
+        mask |= _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, tV), b, tB);
+        mask |= _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, tX), b, ti);
+        while (mask != 0) {
+            Check(bytes, n, pos + static_cast<std::size_t>(__builtin_ctzll(mask)), hits);
+            mask &= mask - 1;
+        }
+    }
+    FindScalar(bytes, n, pos, hits);
+}
+
+bool HasAvx512()
+{
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return has;
+}
+
 bool HasAvx2()
 {
     static const bool has = __builtin_cpu_supports("avx2");
@@ -121,9 +151,12 @@ bool FinderAvailable(FinderKind kind)
         return true;
     case FinderKind::Avx2:
         return HasAvx2();
+    case FinderKind::Avx512:
+        return HasAvx512();
 #else
     case FinderKind::Sse2:
     case FinderKind::Avx2:
+    case FinderKind::Avx512:
         return false;
 #endif
     }
@@ -135,9 +168,11 @@ void FindMarkers(std::span<const unsigned char> bytes, std::vector<MarkerHit>& h
     const unsigned char* data = bytes.data();
     const std::size_t n = bytes.size();
 #ifdef VYR_X86
-    if (kind == FinderKind::Best) kind = HasAvx2() ? FinderKind::Avx2 : FinderKind::Sse2;
+    if (kind == FinderKind::Best)
+        kind = HasAvx512() ? FinderKind::Avx512 : HasAvx2() ? FinderKind::Avx2 : FinderKind::Sse2;
+    if (kind == FinderKind::Avx512 && HasAvx512()) return FindAvx512(data, n, hits);
     if (kind == FinderKind::Avx2 && HasAvx2()) return FindAvx2(data, n, hits);
-    if (kind == FinderKind::Sse2 || kind == FinderKind::Avx2) return FindSse2(data, n, hits);
+    if (kind != FinderKind::Scalar) return FindSse2(data, n, hits);
 #endif
     FindScalar(data, n, 0, hits);
 }

@@ -21,7 +21,7 @@ struct MarkerHit {
     Marker marker;
 };
 
-enum class FinderKind { Scalar, Sse2, Avx2, Best };
+enum class FinderKind { Scalar, Sse2, Avx2, Avx512, Best };
 
 // False when this build or this processor cannot run that kind.
 bool FinderAvailable(FinderKind kind);

@@ -21,13 +21,46 @@ public:
 
     bool OnBlock(std::int64_t position, std::int64_t length) override
     {
-        m_window.SetProgressValue(static_cast<int>(100.0 / (static_cast<double>(length) / static_cast<double>(position))));
+        // The value only changes a hundred times in a pass: two divisions for each of millions
+        // of blocks would cost more than the search for the markers, so the stretch of positions
+        // that gives the current value is worked out once.
+        if (position < m_from || position >= m_to) Locate(position, length);
+        m_window.SetProgressValue(m_value);
         m_window.Yield();
         return !m_window.StopRequested();
     }
 
+    // 100 / (L / p) in floating point, as whole percent. It never falls as p grows: both
+    // divisions round monotonically.
+    static int Value(std::int64_t position, std::int64_t length)
+    {
+        return static_cast<int>(100.0 / (static_cast<double>(length) / static_cast<double>(position)));
+    }
+
 private:
+    void Locate(std::int64_t position, std::int64_t length)
+    {
+        m_value = Value(position, length);
+        std::int64_t low = 1;  // first position with this value: search [low, position]
+        std::int64_t high = position;
+        while (low < high) {
+            const std::int64_t mid = low + (high - low) / 2;
+            if (Value(mid, length) < m_value) low = mid + 1; else high = mid;
+        }
+        m_from = low;
+        low = position + 1;  // first position past it with a larger value: search [position + 1, length]
+        high = length;
+        while (low < high) {
+            const std::int64_t mid = low + (high - low) / 2;
+            if (Value(mid, length) > m_value) high = mid; else low = mid + 1;
+        }
+        m_to = low;
+    }
+
     album::AlbumWindow& m_window;
+    int m_value = 0;
+    std::int64_t m_from = 0;
+    std::int64_t m_to = 0;  // empty: the first block works it out
 };
 
 void ShowNotice(album::AlbumWindow& window, std::string_view text)

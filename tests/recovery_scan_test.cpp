@@ -100,6 +100,22 @@ TEST(recovery_scan, progress_and_a_yield_for_every_block)
     EXPECT_EQ(9, yieldsSeen);
     EXPECT_EQ(0, scan.window.progressMinimum);
     EXPECT_EQ(100, scan.window.progressMaximum);
+
+    // Over a longer file every block's value is still exactly 100 / (L / p).
+    Scan longer;
+    const std::int64_t length = 300'007;
+    longer.Run("b.vyr", std::string(static_cast<std::size_t>(length), 'a'));
+    std::vector<int> values{0};
+    // Blocks at 1, then 513, 508, 1020, 1015, ...: each quiet block read again 5 bytes earlier.
+    bool backedUp = false;
+    for (std::int64_t p = 1; p < length;) {
+        values.push_back(static_cast<int>(100.0 / (static_cast<double>(length) / static_cast<double>(p))));
+        const bool backUp = !backedUp && p > 5;
+        p += backUp ? -5 : 512;
+        backedUp = backUp;
+    }
+    values.push_back(0);
+    EXPECT_EQ(values, longer.window.progressValues);
 }
 
 TEST(recovery_scan, nothing_found_shows_the_notice_and_keeps_the_columns)

@@ -210,7 +210,7 @@ TEST(recovery_marker_finder, every_kind_finds_the_same_markers)
         std::vector<MarkerHit> scalar;
         const std::span<const unsigned char> span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         FindMarkers(span, scalar, FinderKind::Scalar);
-        for (const FinderKind kind : {FinderKind::Sse2, FinderKind::Avx2, FinderKind::Best}) {
+        for (const FinderKind kind : {FinderKind::Sse2, FinderKind::Avx2, FinderKind::Avx512, FinderKind::Best}) {
             if (!FinderAvailable(kind)) continue;
             std::vector<MarkerHit> hits;
             FindMarkers(span, hits, kind);
@@ -252,8 +252,8 @@ TEST(recovery_block_walk, fast_walk_matches_the_literal_walk_on_random_files)
         const Bytes file = RandomFile(random);
         const WalkResult naive = test::NaiveWalk(file);
         const std::size_t window = kMinWindowBytes + random() % 9000;
-        const FinderKind kinds[] = {FinderKind::Scalar, FinderKind::Sse2, FinderKind::Avx2};
-        const FinderKind kind = kinds[round % 3];
+        const FinderKind kinds[] = {FinderKind::Scalar, FinderKind::Sse2, FinderKind::Avx2, FinderKind::Avx512};
+        const FinderKind kind = kinds[round % 4];
         ExpectSame(naive, Fast(file, window, FinderAvailable(kind) ? kind : FinderKind::Scalar),
                    "round " + std::to_string(round) + " window " + std::to_string(window));
         if (HasFailure()) break;
