@@ -144,7 +144,9 @@ TEST(recovery_scan, nothing_found_shows_the_notice_and_keeps_the_columns)
         ASSERT_EQ(1, scan.state.tracks.Count());
         EXPECT_EQ(c.rowName, scan.state.tracks[0].fileName);
         // The pass starts from its own header length, not the one the last file left.
-        if (c.bytes.find(kSync) == std::string::npos) EXPECT_EQ(0, scan.state.headerLength);
+        if (c.bytes.find(kSync) == std::string::npos) {
+            EXPECT_EQ(0, scan.state.headerLength);
+        }
         ExpectEndStep(scan.window);
     }
 }
