@@ -201,8 +201,10 @@ bool Walker::Record(std::int64_t boundary)
         m_result.dataBase = boundary > m_headerLength ? m_headerLength : 0;
     } else {
         count = boundary - m_previousBoundary;
-        if (boundary >= m_length) count -= boundary - m_length;  // the part ends with the file
     }
+    // A part ends with the file at the latest, the first one too: an ID3v1 tag cut short at the
+    // end puts the boundary past it, and a row reaching past the end could never be extracted.
+    if (boundary > m_length) count -= boundary - m_length;
     m_previousBoundary = boundary;
     counts.back() = count;
     m_result.boundaries.push_back(boundary);

@@ -42,8 +42,8 @@ inline recovery::WalkResult NaiveWalk(std::string_view file, int maxRows = 32'76
             result.dataBase = b > headerLength ? headerLength : 0;
         } else {
             counts.back() = b - previous;
-            if (b >= length) counts.back() -= b - length;
         }
+        if (b > length) counts.back() -= b - length;
         previous = b;
         result.boundaries.push_back(b);
         return true;

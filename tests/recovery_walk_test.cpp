@@ -82,6 +82,7 @@ std::vector<WalkCase> WorkedCases()
         {"tag with a byte above 126 ends nothing", Fill(700) + "TAG" + Fill(60, 'b') + "\x7F" + Fill(64, 'b') + Fill(900),
          0, 0, {}, {0}},
         {"tag less than 128 bytes before the end: part cut at the end", shortTag, 0, 0, {828, 1956}, {828, 1100}},
+        {"a first part is cut at the end too", Fill(2) + "TAG" + Fill(31, 'b'), 0, 0, {130}, {36}},
         {"TAG in the first block ends a part", Fill(200) + TextTag() + Fill(1000), 0, 0, {328}, {328, 1000}},
         {"ID3v2.3 in the first block makes no boundary", Fill(100) + "ID3\x03" + Fill(2000), 0, 0, {}, {0}},
         {"ID3v2.3 after the first block", Fill(1000) + "ID3\x03" + Fill(2000), 0, 0, {1000}, {1000, 2004}},
