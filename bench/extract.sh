@@ -28,18 +28,21 @@ total=$((tracks * track_bytes))
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# One timed run of "$@" into a fresh, empty $work/out: appends the wall time in nanoseconds
-# and the peak memory in KiB to the arrays named by $1 and $2.
+# One timed run of "$@" into a fresh, empty $work/out: appends the wall time in nanoseconds,
+# the peak memory in KiB and the CPU time (user + system) in ms to the arrays named by $1 $2 $3.
 timed() {
-  local -n walls_=$1 peaks_=$2
-  shift 2
+  local -n walls_=$1 peaks_=$2 cpus_=$3
+  shift 3
   rm -rf "$work/out" && mkdir "$work/out" && sync
   local start end
   start=$(date +%s%N)
-  /usr/bin/time -o "$work/time.txt" -f '%M' "$@" >/dev/null
+  /usr/bin/time -o "$work/time.txt" -f '%M %U %S' "$@" >/dev/null
   end=$(date +%s%N)
   walls_+=($((end - start)))
-  peaks_+=("$(tail -1 "$work/time.txt")")
+  local peak user system
+  read -r peak user system < <(tail -1 "$work/time.txt")
+  peaks_+=("$peak")
+  cpus_+=("$(awk -v u="$user" -v s="$system" 'BEGIN { print (u + s) * 1000 }')")
 }
 
 dd_ranges() {
@@ -62,22 +65,24 @@ cmp -s <(tail -c "$track_bytes" "$album") "$work/out0/Track $tracks.mp3" ||
 rm -rf "$work/out0"
 
 # The three take turns, so a busy moment of the machine falls on all of them alike.
-vyr_walls=() vyr_peaks=() cp_walls=() cp_peaks=() dd_walls=() dd_peaks=()
+vyr_walls=() vyr_peaks=() vyr_cpus=() cp_walls=() cp_peaks=() cp_cpus=() dd_walls=() dd_peaks=() dd_cpus=()
 for _ in $(seq "$runs"); do
-  timed vyr_walls vyr_peaks "$vyr" extract -o "$work/out" "$album"
-  timed cp_walls cp_peaks cp "$album" "$work/out/copy"
-  timed dd_walls dd_peaks bash -c dd_ranges
+  timed vyr_walls vyr_peaks vyr_cpus "$vyr" extract -o "$work/out" "$album"
+  timed cp_walls cp_peaks cp_cpus cp "$album" "$work/out/copy"
+  timed dd_walls dd_peaks dd_cpus bash -c dd_ranges
 done
+vyr_cpu=$(printf '%s\n' "${vyr_cpus[@]}" | median) cp_cpu=$(printf '%s\n' "${cp_cpus[@]}" | median)
+dd_cpu=$(printf '%s\n' "${dd_cpus[@]}" | median)
 vyr_wall=$(printf '%s\n' "${vyr_walls[@]}" | median) vyr_peak=$(printf '%s\n' "${vyr_peaks[@]}" | sort -n | tail -1)
 cp_wall=$(printf '%s\n' "${cp_walls[@]}" | median) cp_peak=$(printf '%s\n' "${cp_peaks[@]}" | sort -n | tail -1)
 dd_wall=$(printf '%s\n' "${dd_walls[@]}" | median) dd_peak=$(printf '%s\n' "${dd_peaks[@]}" | sort -n | tail -1)
 
 awk -v total="$total" -v runs="$runs" -v v="$vyr_wall" -v c="$cp_wall" -v d="$dd_wall" \
-    -v vp="$vyr_peak" -v cpk="$cp_peak" -v dp="$dd_peak" 'BEGIN {
+    -v vp="$vyr_peak" -v cpk="$cp_peak" -v dp="$dd_peak" -v vc="$vyr_cpu" -v cc="$cp_cpu" -v dc="$dd_cpu" 'BEGIN {
   mib = total / 1048576
   printf "extract: 1 GiB album of 4 tracks, median of %d runs\n", runs
-  printf "  vyr extract  %7.0f ms  %6.0f MiB/s  peak %5.1f MiB\n", v / 1e6, mib / (v / 1e9), vp / 1024
-  printf "  cp           %7.0f ms  %6.0f MiB/s  peak %5.1f MiB\n", c / 1e6, mib / (c / 1e9), cpk / 1024
-  printf "  dd ranges    %7.0f ms  %6.0f MiB/s  peak %5.1f MiB\n", d / 1e6, mib / (d / 1e9), dp / 1024
-  printf "  time ratio vyr/cp %.2f, vyr/dd %.2f (1.00 or less: no slower)\n", v / c, v / d
+  printf "  vyr extract  %7.0f ms  %6.0f MiB/s  CPU %6.0f ms  peak %5.1f MiB\n", v / 1e6, mib / (v / 1e9), vc, vp / 1024
+  printf "  cp           %7.0f ms  %6.0f MiB/s  CPU %6.0f ms  peak %5.1f MiB\n", c / 1e6, mib / (c / 1e9), cc, cpk / 1024
+  printf "  dd ranges    %7.0f ms  %6.0f MiB/s  CPU %6.0f ms  peak %5.1f MiB\n", d / 1e6, mib / (d / 1e9), dc, dp / 1024
+  printf "  wall ratio vyr/cp %.2f, vyr/dd %.2f; CPU ratio vyr/cp %.2f, vyr/dd %.2f (1.00 or less: no slower)\n", v / c, v / d, vc / cc, vc / dc
 }'
