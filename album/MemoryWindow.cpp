@@ -1,6 +1,5 @@
 #include "album/MemoryWindow.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace vyr::album {
@@ -18,9 +17,7 @@ ListItem& At(std::vector<ListItem>& items, int item)
 bool MemoryWindow::AddItem(std::string_view key)
 {
     // Like the list control: a key may stand once; an empty key is no key.
-    if (!key.empty() &&
-        std::any_of(items.begin(), items.end(), [&](const ListItem& i) { return i.key == key; }))
-        return false;
+    if (!key.empty() && !m_keys.emplace(key).second) return false;
     items.push_back(ListItem{std::string(key), {}, {}, false});
     return true;
 }

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,11 @@ public:
     std::function<void()> onYield;
 
     int ItemCount() const override { return static_cast<int>(items.size()); }
-    void RemoveAllItems() override { items.clear(); }
+    void RemoveAllItems() override
+    {
+        items.clear();
+        m_keys.clear();
+    }
     bool AddItem(std::string_view key) override;
     void SetItemText(int item, std::string_view text) override;
     void SetItemCell(int item, std::string_view columnKey, std::string_view text) override;
@@ -90,6 +95,9 @@ public:
     // A column's index by key, or -1.
     int ColumnIndex(std::string_view key) const;
     std::string Cell(int item, std::string_view columnKey) const;
+
+private:
+    std::set<std::string, std::less<>> m_keys;  // so a 32,767-row album is not added in n² steps
 };
 
 }  // namespace vyr::album
