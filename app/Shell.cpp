@@ -37,11 +37,10 @@ std::string DesktopShell::BrowseForFolder(std::string_view startFolder, QWidget*
 
 std::string DesktopShell::GetSpecFolder(QWidget*)
 {
-    // Without a documents folder on disk the home folder is the user's own place for files.
-    for (const auto location : {QStandardPaths::DocumentsLocation, QStandardPaths::HomeLocation}) {
-        const QString folder = QStandardPaths::writableLocation(location);
-        if (!folder.isEmpty() && QFileInfo(folder).isDir()) return ToUtf8(QDir::cleanPath(folder));
-    }
+    // A documents folder that is not on disk is no folder: start-up then leaves the target empty
+    // and the first open dialog starts wherever the desktop starts it.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return ToUtf8(QDir::cleanPath(folder));
     return {};
 }
 
