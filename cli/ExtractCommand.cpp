@@ -107,7 +107,7 @@ nlohmann::ordered_json ReportJson(const std::string& file, const album::AlbumSta
 {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const extract::RowReport& r : report.rows) {
-        nlohmann::ordered_json row{{"row", r.row + 1}, {"fileName", r.fileName}, {"status", extract::StatusName(r.status)}};
+        nlohmann::ordered_json row{{"row", r.row}, {"fileName", r.fileName}, {"status", extract::StatusName(r.status)}};
         if (r.status == extract::RowStatus::Failed || r.status == extract::RowStatus::UnsafeName) row["reason"] = r.reason;
         rows.push_back(std::move(row));
     }
