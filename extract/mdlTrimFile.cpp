@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -138,22 +139,75 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
-enum class Route { CopyRange, SendFile, Buffer };
+enum class Route { Splice, CopyRange, SendFile, Buffer };
+
+// A pipe of 1 MiB for splice(2). A track begins wherever the header ends, rarely on a page
+// boundary, and the kernel's own copy_file_range moves such a range through a small internal
+// pipe a partial page at a time: about a third slower than cp. A large pipe of our own keeps the
+// page-cache copy at cp's speed.
+class Pipe {
+public:
+    Pipe()
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) return;
+        m_read.Reset(ends[0]);
+        m_write.Reset(ends[1]);
+        const int size = ::fcntl(m_write.get(), F_SETPIPE_SZ, 1 << 20);
+        m_capacity = static_cast<std::size_t>(size > 0 ? size : ::fcntl(m_write.get(), F_GETPIPE_SZ));
+    }
+    bool valid() const { return m_read.valid() && m_write.valid() && m_capacity > 0; }
+
+    // Moves up to `want` bytes from the source at `in` to the target. The pipe is emptied before
+    // it returns, so a failure never leaves bytes behind in it.
+    ssize_t Move(int source, off_t& in, int target, std::size_t want)
+    {
+        const ssize_t got =
+            ::splice(source, &in, m_write.get(), nullptr, std::min(want, m_capacity), SPLICE_F_MOVE);
+        if (got <= 0) return got;
+        for (ssize_t left = got; left > 0;) {
+            const ssize_t put =
+                ::splice(m_read.get(), nullptr, target, nullptr, static_cast<std::size_t>(left), SPLICE_F_MOVE);
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) {
+                if (put == 0) errno = EIO;
+                return -1;
+            }
+            left -= put;
+        }
+        return got;
+    }
+
+private:
+    Fd m_read;
+    Fd m_write;
+    std::size_t m_capacity = 0;
+};
 
 // Streams the range; the kernel copies where it can, else a bounded buffer does.
 CopyResult Stream(int source, int target, std::int64_t start, std::int64_t count, const CopyOptions& options)
 {
-    Route route = options.kernelCopy ? Route::CopyRange : Route::Buffer;
+    constexpr std::int64_t kPage = 4096;
+    Route route = !options.kernelCopy ? Route::Buffer : start % kPage != 0 ? Route::Splice : Route::CopyRange;
+    std::unique_ptr<Pipe> pipe;
     std::vector<char> buffer;
     off_t in = start;
     std::int64_t done = 0;
-    std::int64_t reported = 0;
+    const std::int64_t step = std::max<std::int64_t>(options.progressStep, 1);
+    std::int64_t nextReport = step;  // at each multiple of the step the copy passes
     const std::int64_t chunk =
         options.progress ? std::clamp(options.progressStep, kSmallestChunk, kKernelChunk) : kKernelChunk;
     while (done < count) {
         const std::int64_t want = std::min(count - done, chunk);
         ssize_t n = 0;
-        if (route == Route::CopyRange) {
+        if (route == Route::Splice) {
+            if (!pipe) pipe = std::make_unique<Pipe>();
+            n = pipe->valid() ? pipe->Move(source, in, target, static_cast<std::size_t>(want)) : -1;
+            if (n < 0 && done == 0 && (!pipe->valid() || errno == EINVAL || errno == ENOSYS)) {
+                route = Route::CopyRange;
+                continue;
+            }
+        } else if (route == Route::CopyRange) {
             n = ::copy_file_range(source, &in, target, nullptr, static_cast<std::size_t>(want), 0);
             // Across file systems, or where the kernel cannot: try the next way, but only
             // before the first byte, so nothing is ever written twice.
@@ -183,8 +237,8 @@ CopyResult Stream(int source, int target, std::int64_t start, std::int64_t count
         }
         if (n == 0) return Fail(CopyError::ReadFailed, msg::kReasonAlbumEnded);
         done += n;
-        if (options.progress && done - reported >= options.progressStep) {
-            reported = done;
+        if (options.progress && done >= nextReport) {
+            nextReport = (done / step + 1) * step;
             options.progress(done);
         }
     }
