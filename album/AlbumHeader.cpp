@@ -117,13 +117,8 @@ bool IsZipSignature(std::string_view first)
     return std::find(kSignatures.begin(), kSignatures.end(), first) != kSignatures.end();
 }
 
-std::string Grouped(std::int64_t value)
-{
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > (value < 0 ? 1 : 0); i -= 3)
-        digits.insert(static_cast<std::size_t>(i), ",");
-    return digits;
-}
+// Limits in messages, grouped as people read them: 32,767.
+std::string Grouped(std::size_t value) { return support::GroupThousands(value, ','); }
 
 }  // namespace
 

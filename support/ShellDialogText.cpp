@@ -63,7 +63,8 @@ std::vector<std::string> NameFilters(std::string_view filter)
         std::string joined;
         for (const std::string& p : list) joined += (joined.empty() ? "" : " ") + p;
 
-        const std::string own = "(" + std::string(patterns) + ")";
+        std::string own = "(";
+        own.append(patterns).append(")");
         if (description.size() >= own.size() &&
             description.compare(description.size() - own.size(), own.size(), own) == 0)
             description.resize(description.size() - own.size());

@@ -89,15 +89,21 @@ std::string SizeText(std::int64_t byteCount)
     const double kilobytes = std::round(static_cast<double>(byteCount) / 1023.8);
     if (kilobytes == 0) return "Kb";
     const auto value = static_cast<long long>(kilobytes);
-    std::string digits = std::to_string(value < 0 ? -value : value);
-
     const char separator = std::use_facet<std::numpunct<char>>(std::locale()).thousands_sep();
+    std::string text = value < 0 ? "-" : "";
+    text += GroupThousands(static_cast<std::uint64_t>(value < 0 ? -value : value), separator);
+    return text + "Kb";
+}
+
+std::string GroupThousands(std::uint64_t value, char separator)
+{
+    const std::string digits = std::to_string(value);
     std::string grouped;
     for (std::size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0) grouped += separator;
         grouped += digits[i];
     }
-    return (value < 0 ? "-" : "") + grouped + "Kb";
+    return grouped;
 }
 
 bool IsPlainFileName(std::string_view name)
