@@ -49,12 +49,17 @@ struct Line {
             overlong = true;
             tail = text.substr(text.size() - std::min<std::size_t>(text.size(), 8));
         }
-        std::string window = tail;
-        window.append(segment);
-        extBinBeyond |= window.find(kExtBin) != std::string::npos;
-        albumWrapBeyond |= window.find(kAlbumWrap) != std::string::npos;
-        id3Beyond |= window.find(kId3) != std::string::npos;
-        tail = window.substr(window.size() - std::min<std::size_t>(window.size(), 8));
+        // A tag across the edge lies within the last 8 bytes seen and the first 8 of the segment.
+        std::string edge = tail;
+        edge.append(segment.substr(0, 8));
+        auto seen = [&](std::string_view tag) {
+            return edge.find(tag) != std::string::npos || segment.find(tag) != std::string_view::npos;
+        };
+        extBinBeyond |= seen(kExtBin);
+        albumWrapBeyond |= seen(kAlbumWrap);
+        id3Beyond |= seen(kId3);
+        const std::string_view last = segment.size() >= 8 ? segment : std::string_view(edge);
+        tail.assign(last.substr(last.size() - std::min<std::size_t>(last.size(), 8)));
     }
 
     bool Has(std::string_view tag, bool beyond) const { return beyond || text.find(tag) != std::string::npos; }
