@@ -1,6 +1,8 @@
 #include "recovery/MarkerFinder.h"
 
+#include <array>
 #include <cstring>
+#include <initializer_list>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -73,22 +75,37 @@ void FindSse2(const unsigned char* bytes, std::size_t n, std::vector<MarkerHit>&
     FindScalar(bytes, n, pos, hits);
 }
 
+// Each marker's first byte (T, I, V, X) has a low nibble of its own, and so has each second
+// byte (A, D, n, B, i). A byte is a possible first byte when the table entry at its low nibble
+// is the byte itself; unused entries hold a byte whose low nibble differs from their index, and
+// bytes from 0x80 on look up 0, so neither ever matches. One shuffle and one compare per side
+// then find every candidate pair; the few false pairs ("TD", "IA") are dropped by the check.
+constexpr unsigned char kNoMatch(unsigned k) { return static_cast<unsigned char>(0x70 | ((k + 1) & 0x0F)); }
+
+// The shuffles look up within each 16-byte lane, so the table stands once per lane.
+constexpr std::array<unsigned char, 64> Table(std::initializer_list<unsigned char> bytes)
+{
+    std::array<unsigned char, 64> table{};
+    for (unsigned k = 0; k < 64; ++k) table[k] = kNoMatch(k & 0x0F);
+    for (unsigned lane = 0; lane < 64; lane += 16)
+        for (const unsigned char b : bytes) table[lane + (b & 0x0F)] = b;
+    return table;
+}
+
+constexpr auto kFirstBytes = Table({'T', 'I', 'V', 'X'});
+constexpr auto kSecondBytes = Table({'A', 'D', 'n', 'B', 'i'});
+
 __attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::size_t n,
                                                std::vector<MarkerHit>& hits)
 {
-    const __m256i tT = _mm256_set1_epi8('T'), tA = _mm256_set1_epi8('A'), tI = _mm256_set1_epi8('I');
-    const __m256i tD = _mm256_set1_epi8('D'), tn = _mm256_set1_epi8('n'), tV = _mm256_set1_epi8('V');
-    const __m256i tB = _mm256_set1_epi8('B'), tX = _mm256_set1_epi8('X'), ti = _mm256_set1_epi8('i');
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstBytes.data()));
+    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondBytes.data()));
     std::size_t pos = 0;
     for (; pos + 33 <= n; pos += 32) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 1));
-        __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(a, tT), _mm256_cmpeq_epi8(b, tA));
-        m = _mm256_or_si256(
-            m, _mm256_and_si256(_mm256_cmpeq_epi8(a, tI),
-                                _mm256_or_si256(_mm256_cmpeq_epi8(b, tD), _mm256_cmpeq_epi8(b, tn))));
-        m = _mm256_or_si256(m, _mm256_and_si256(_mm256_cmpeq_epi8(a, tV), _mm256_cmpeq_epi8(b, tB)));
-        m = _mm256_or_si256(m, _mm256_and_si256(_mm256_cmpeq_epi8(a, tX), _mm256_cmpeq_epi8(b, ti)));
+        const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
+                                           _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
         auto mask = static_cast<unsigned>(_mm256_movemask_epi8(m));
         while (mask != 0) {
             Check(bytes, n, pos + static_cast<std::size_t>(__builtin_ctz(mask)), hits);
@@ -102,18 +119,14 @@ __attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::s
 __attribute__((target("avx512f,avx512bw"))) void FindAvx512(const unsigned char* bytes, std::size_t n,
                                                              std::vector<MarkerHit>& hits)
 {
-    const __m512i tT = _mm512_set1_epi8('T'), tA = _mm512_set1_epi8('A'), tI = _mm512_set1_epi8('I');
-    const __m512i tD = _mm512_set1_epi8('D'), tn = _mm512_set1_epi8('n'), tV = _mm512_set1_epi8('V');
-    const __m512i tB = _mm512_set1_epi8('B'), tX = _mm512_set1_epi8('X'), ti = _mm512_set1_epi8('i');
+    const __m512i first = _mm512_loadu_si512(kFirstBytes.data());
+    const __m512i second = _mm512_loadu_si512(kSecondBytes.data());
     std::size_t pos = 0;
     for (; pos + 65 <= n; pos += 64) {
         const __m512i a = _mm512_loadu_si512(bytes + pos);
         const __m512i b = _mm512_loadu_si512(bytes + pos + 1);
-        const __mmask64 firstI = _mm512_cmpeq_epi8_mask(a, tI);
-        __mmask64 mask = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, tT), b, tA);
-        mask |= _mm512_mask_cmpeq_epi8_mask(firstI, b, tD) | _mm512_mask_cmpeq_epi8_mask(firstI, b, tn);
-        mask |= _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, tV), b, tB);
-        mask |= _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, tX), b, ti);
+        __mmask64 mask = _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(_mm512_shuffle_epi8(first, a), a),
+                                                     _mm512_shuffle_epi8(second, b), b);
         while (mask != 0) {
             Check(bytes, n, pos + static_cast<std::size_t>(__builtin_ctzll(mask)), hits);
             mask &= mask - 1;
