@@ -67,7 +67,7 @@ bool TrackListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* 
     return QTreeWidget::edit(name, trigger, event);
 }
 
-void TrackListView::dragEnterEvent(QDragEnterEvent* event)
+void TrackListView::AcceptFiles(QDragMoveEvent* event) const
 {
     if (m_dropsAccepted && !DroppedFiles(event->mimeData()).isEmpty()) {
         event->setDropAction(Qt::CopyAction);
@@ -77,15 +77,9 @@ void TrackListView::dragEnterEvent(QDragEnterEvent* event)
     }
 }
 
-void TrackListView::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (m_dropsAccepted && !DroppedFiles(event->mimeData()).isEmpty()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
+void TrackListView::dragEnterEvent(QDragEnterEvent* event) { AcceptFiles(event); }
+
+void TrackListView::dragMoveEvent(QDragMoveEvent* event) { AcceptFiles(event); }
 
 void TrackListView::dropEvent(QDropEvent* event)
 {

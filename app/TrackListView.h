@@ -31,6 +31,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Drop feedback: a list of files may be dropped, as a copy; anything else may not.
+    void AcceptFiles(QDragMoveEvent* event) const;
     bool m_dropsAccepted = true;
 };
 
