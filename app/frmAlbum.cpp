@@ -246,6 +246,13 @@ void frmAlbum::ChooseCommand(int index)
 
 void frmAlbum::ExtractCommand()
 {
+    if (Busy()) return;
+    // An empty list gets only the command's guard, and the open command it presses must not
+    // find the window busy; a real run keeps the other commands off while it writes.
+    if (ItemCount() == 0) {
+        extract::ExtractTicked(m_state, *this);
+        return;
+    }
     RunExclusive([&] { extract::ExtractTicked(m_state, *this); });
 }
 

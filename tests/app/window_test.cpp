@@ -228,6 +228,16 @@ private slots:
         }
     }
 
+    void extract_on_an_empty_list_asks_for_an_album_then_opens()
+    {
+        m_shell->messages.clear();
+        m_shell->openCalls.clear();
+        m_window->findChild<QToolButton*>("cmdExtract")->click();
+        QCOMPARE(m_shell->messages.size(), 1u);
+        QCOMPARE(m_shell->messages[0].text, std::string(msg::kOpenAlbumFirst));
+        QCOMPARE(m_shell->openCalls.size(), 1u);  // the open command ran, not a busy window's no-op
+    }
+
     void rename_through_the_editor_changes_one_track_row()
     {
         ShowActive();
