@@ -107,7 +107,9 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
     int eligible = 0;
     for (int row = 0; row < tracks.Count(); ++row)
         if (IsTicked(window, row) && tracks[row].hasByteCount) ++eligible;
-    window.SetProgressRange(0, eligible);
+    // A range of 0 to 0 makes a progress bar spin as if busy; a run with nothing to write shows
+    // an empty bar instead.
+    window.SetProgressRange(0, std::max(eligible, 1));
     window.SetProgressValue(0);
 
     const std::string folder = support::AddTrailingBackslash(state.targetFolder);
