@@ -34,6 +34,9 @@ struct CopyOptions {
     std::int64_t progressStep = 16 << 20;
     // Copy through our own buffer instead of the kernel; tests use it to run the fallback.
     bool kernelCopy = true;
+    // Keep the bytes in flight under a hidden name instead of none, as on file systems without
+    // unnamed files; tests use it to run that path.
+    bool unnamedTemp = true;
 };
 
 // Writes `count` bytes of `sourcePath` from `start` on into a new file `targetPath`. The bytes

@@ -22,6 +22,23 @@ using test::TempDir;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
 
+// The ways a copy can run: the kernel moves the bytes or our buffer does, and the bytes in flight
+// have no name or, where the file system cannot make unnamed files, a hidden one.
+struct Way {
+    const char* name;
+    bool kernelCopy;
+    bool unnamedTemp;
+};
+constexpr Way kWays[] = {{"kernel", true, true}, {"buffer", false, true}, {"named temporary", true, false}};
+
+CopyOptions OptionsFor(const Way& way)
+{
+    CopyOptions options;
+    options.kernelCopy = way.kernelCopy;
+    options.unnamedTemp = way.unnamedTemp;
+    return options;
+}
+
 class CopyFileRangeTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -40,30 +57,29 @@ struct RangeCase {
     const char* name;
     std::int64_t start;
     std::int64_t count;
-    bool kernelCopy;
+    const Way& way;
     CopyError expected;
 };
 
 TEST_F(CopyFileRangeTest, copies_exactly_the_range_or_refuses_it_before_creating_anything)
 {
     const RangeCase cases[] = {
-        {"middle", 300, 1000, true, CopyError::None},
-        {"to_the_end", 3300, 3000, true, CopyError::None},
-        {"whole_file", 0, 6300, true, CopyError::None},
-        {"fallback_to_the_end", 3300, 3000, false, CopyError::None},
-        {"one_byte_past", 3301, 3000, true, CopyError::BadRange},
-        {"start_at_end", 6300, 1, true, CopyError::BadRange},
-        {"start_far_past", 1LL << 40, 1, true, CopyError::BadRange},
-        {"negative_start", -1, 10, true, CopyError::BadRange},
-        {"count_overflows", 1, INT64_MAX, true, CopyError::BadRange},
-        {"zero_count", 0, 0, true, CopyError::BadRange},
+        {"middle", 300, 1000, kWays[0], CopyError::None},
+        {"to_the_end", 3300, 3000, kWays[0], CopyError::None},
+        {"whole_file", 0, 6300, kWays[0], CopyError::None},
+        {"fallback_to_the_end", 3300, 3000, kWays[1], CopyError::None},
+        {"named_temporary_middle", 300, 1000, kWays[2], CopyError::None},
+        {"one_byte_past", 3301, 3000, kWays[0], CopyError::BadRange},
+        {"start_at_end", 6300, 1, kWays[0], CopyError::BadRange},
+        {"start_far_past", 1LL << 40, 1, kWays[0], CopyError::BadRange},
+        {"negative_start", -1, 10, kWays[0], CopyError::BadRange},
+        {"count_overflows", 1, INT64_MAX, kWays[0], CopyError::BadRange},
+        {"zero_count", 0, 0, kWays[0], CopyError::BadRange},
     };
     for (const RangeCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = target / c.name;
-        CopyOptions options;
-        options.kernelCopy = c.kernelCopy;
-        const CopyResult result = CopyFileRange(path, c.start, c.count, Source(), options);
+        const CopyResult result = CopyFileRange(path, c.start, c.count, Source(), OptionsFor(c.way));
         EXPECT_EQ(result.error, c.expected) << result.reason;
         if (c.expected == CopyError::None) {
             EXPECT_EQ(ReadFile(path), album.substr(static_cast<std::size_t>(c.start), static_cast<std::size_t>(c.count)));
@@ -72,7 +88,7 @@ TEST_F(CopyFileRangeTest, copies_exactly_the_range_or_refuses_it_before_creating
             EXPECT_FALSE(result.reason.empty());
         }
     }
-    EXPECT_EQ(Entries(target.folder()), (Strings{"fallback_to_the_end", "middle", "to_the_end", "whole_file"}));
+    EXPECT_EQ(Entries(target.folder()), (Strings{"fallback_to_the_end", "middle", "named_temporary_middle", "to_the_end", "whole_file"}));
 }
 
 TEST_F(CopyFileRangeTest, streams_a_large_range_in_pieces_and_reports_progress)
@@ -146,11 +162,10 @@ TEST_F(CopyFileRangeTest, a_source_that_shrinks_during_the_copy_leaves_nothing)
     // The first progress call truncates the album under the copy.
     const std::string big = PatternBytes(12 << 20, 3);
     WriteFile(source / "big.vyr", big);
-    for (const bool kernel : {true, false}) {
-        SCOPED_TRACE(kernel ? "kernel" : "buffer");
+    for (const Way& way : kWays) {
+        SCOPED_TRACE(way.name);
         WriteFile(source / "big.vyr", big);
-        CopyOptions options;
-        options.kernelCopy = kernel;
+        CopyOptions options = OptionsFor(way);
         options.progressStep = 1;
         options.progress = [&](std::int64_t) { std::filesystem::resize_file(source / "big.vyr", 1 << 20); };
         const CopyResult result = CopyFileRange(target / "t.mp3", 0, big.size(), source / "big.vyr", options);
@@ -164,18 +179,29 @@ TEST_F(CopyFileRangeTest, a_name_taken_during_the_copy_is_not_replaced)
 {
     const std::string big = PatternBytes(12 << 20, 5);
     WriteFile(source / "big.vyr", big);
-    CopyOptions options;
-    options.progressStep = 1;
-    bool once = false;
-    options.progress = [&](std::int64_t) {
-        if (!once) WriteFile(target / "t.mp3", "someone else's");
-        once = true;
-    };
-    const CopyResult result = CopyFileRange(target / "t.mp3", 0, big.size(), source / "big.vyr", options);
-    EXPECT_EQ(result.error, CopyError::TargetExists);
-    EXPECT_EQ(result.reason, msg::kReasonTargetAppeared);
-    EXPECT_EQ(ReadFile(target / "t.mp3"), "someone else's");
-    EXPECT_EQ(Entries(target.folder()), Strings{"t.mp3"});
+    for (const Way& way : kWays) {
+        SCOPED_TRACE(way.name);
+        std::filesystem::remove(target / "t.mp3");
+        CopyOptions options = OptionsFor(way);
+        options.progressStep = 1;
+        Strings inFlight;
+        bool once = false;
+        options.progress = [&](std::int64_t) {
+            if (!once) {
+                inFlight = Entries(target.folder());
+                WriteFile(target / "t.mp3", "someone else's");
+            }
+            once = true;
+        };
+        const CopyResult result = CopyFileRange(target / "t.mp3", 0, big.size(), source / "big.vyr", options);
+        EXPECT_EQ(result.error, CopyError::TargetExists);
+        EXPECT_EQ(result.reason, msg::kReasonTargetAppeared);
+        // The way under test really ran: an unnamed file shows in no listing, a hidden one does.
+        ASSERT_EQ(inFlight.size(), way.unnamedTemp ? 0u : 1u);
+        if (!way.unnamedTemp) EXPECT_EQ(inFlight[0].substr(0, 10), ".vyr-part-");
+        EXPECT_EQ(ReadFile(target / "t.mp3"), "someone else's");
+        EXPECT_EQ(Entries(target.folder()), Strings{"t.mp3"});
+    }
 }
 
 TEST_F(CopyFileRangeTest, a_folder_without_write_permission_is_refused)
@@ -206,11 +232,9 @@ TEST_F(CopyFileRangeTest, a_full_disk_leaves_no_partial_file)
     if (!medium.IsMounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
     const std::string big = PatternBytes(3 << 20, 9);
     WriteFile(source / "big.vyr", big);
-    for (const bool kernel : {true, false}) {
-        SCOPED_TRACE(kernel ? "kernel" : "buffer");
-        CopyOptions options;
-        options.kernelCopy = kernel;
-        const CopyResult result = CopyFileRange(medium / "t.mp3", 0, big.size(), source / "big.vyr", options);
+    for (const Way& way : kWays) {
+        SCOPED_TRACE(way.name);
+        const CopyResult result = CopyFileRange(medium / "t.mp3", 0, big.size(), source / "big.vyr", OptionsFor(way));
         EXPECT_EQ(result.error, CopyError::WriteFailed);
         EXPECT_EQ(result.errorNumber, ENOSPC);
         EXPECT_TRUE(Entries(medium.folder()).empty());
