@@ -65,7 +65,7 @@ private:
 // that is unlinked on every way out.
 class TempFile {
 public:
-    TempFile(int folder, bool unnamed) : m_folder(folder), m_unnamed(unnamed) {}
+    explicit TempFile(int folder) : m_folder(folder) {}
     ~TempFile()
     {
         if (!m_name.empty()) ::unlinkat(m_folder, m_name.c_str(), 0);
@@ -74,10 +74,10 @@ public:
     TempFile& operator=(const TempFile&) = delete;
 
     // errno of the failure, or 0.
-    int Create()
+    int Create(bool unnamed)
     {
         // Linking an unnamed file by name goes through /proc; without it use a named one.
-        if (m_unnamed && ::access("/proc/self/fd", X_OK) == 0) {
+        if (unnamed && ::access("/proc/self/fd", X_OK) == 0) {
             m_fd.Reset(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
             if (m_fd.valid()) return 0;
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
@@ -117,7 +117,6 @@ public:
 
 private:
     int m_folder;
-    bool m_unnamed;
     Fd m_fd;
     std::string m_name;
 };
@@ -280,8 +279,8 @@ CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std:
     if (::fstatat(folder.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         return Fail(CopyError::TargetExists, msg::kReasonTargetExists);
 
-    TempFile temp(folder.get(), options.unnamedTemp);
-    if (const int number = temp.Create(); number != 0)
+    TempFile temp(folder.get());
+    if (const int number = temp.Create(options.unnamedTemp); number != 0)
         return Fail(CopyError::CreateFailed, msg::kReasonCreate, number);
 
     if (CopyResult streamed = Stream(source.get(), temp.fd(), start, count, options); !streamed.Ok())
