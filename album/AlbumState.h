@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "album/TrackTable.h"
 
@@ -19,6 +20,13 @@ struct AlbumState {
     // offset its first row was counted from, so the extract command never has to guess.
     std::int64_t dataBase = 0;
     bool scanned = false;  // the rows came from the recovery scanner
+    // The album's title and artist from its header, trimmed; empty for scanned rows.
+    std::string title;
+    std::string artist;
 };
+
+// Where each row's bytes begin: the base, then every earlier row's byte count added, whatever
+// its sign and whether or not it is written.
+std::vector<std::int64_t> RowOffsets(const AlbumState& state);
 
 }  // namespace vyr::album

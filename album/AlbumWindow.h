@@ -16,9 +16,11 @@ struct Message {
     std::string title;  // the application title unless the message names its own
 };
 
-// What the core's commands (LoadAlbum, ScanAndRecover, ExtractTicked, HandOffZip) may do to the
-// screen. The Qt window frmAlbum implements it, so do the CLI and the tests' recording fake.
-// List items are 0-based here: item i shows track row i.
+// What the screen can do for the core's commands (LoadAlbum, ScanAndRecover, ExtractTicked,
+// HandOffZip): show the list, the labels, the progress bar and message boxes, let the event loop
+// run, ask for a folder. Nothing here starts a command; a command returns its outcome and the
+// front end that started it decides what comes next. The Qt window frmAlbum, the CLI and the
+// tests' recording window implement it. List items are 0-based here: item i shows track row i.
 class AlbumWindow {
 public:
     virtual ~AlbumWindow() = default;
@@ -38,6 +40,8 @@ public:
     virtual void RemoveAllColumns() = 0;
     virtual double ListWidth() const = 0;
     virtual void AddColumn(std::string_view key, std::string_view caption, double width) = 0;
+    // The user's thousands separator, for the sizes the list shows.
+    virtual std::string GroupSeparator() const = 0;
 
     // lblEXTALB and lblEXTART.
     virtual void SetAlbumLabel(std::string_view text) = 0;
@@ -49,24 +53,17 @@ public:
 
     // Modal; returns the button pressed.
     virtual MessageAnswer ShowMessage(const Message& message) = 0;
-    // Lets the event loop run once so the window repaints (and takes input).
-    virtual void Yield() = 0;
+    // Lets the event loop run once so the window repaints and takes input. False once the user
+    // has asked the running command to stop (Close during a scan); the command then ends.
+    virtual bool Yield() = 0;
     // Repaints without taking input: the extract command calls it during long copies.
     virtual void Repaint() = 0;
     // The folder chooser: the chosen folder, or "" when the user cancelled.
     virtual std::string BrowseForFolder(std::string_view startFolder, std::string_view title) = 0;
     // chkChsTarg: ask for a target folder before extracting.
     virtual bool ChooseTargetFolder() const = 0;
-    // Presses cmdOpenFile from code: runs the open command before returning.
-    virtual void PressOpen() = 0;
     // The shell's open-document call; false when nothing could open it.
     virtual bool OpenDocument(std::string_view path) = 0;
-
-    // A load or scan is running and yields: commands that would start another one, or an
-    // extraction, must stay disabled until it ends.
-    virtual void SetBusy(bool busy) = 0;
-    // True once the user asked to close during a scan; the scan stops at its next block.
-    virtual bool StopRequested() const = 0;
 };
 
 }  // namespace vyr::album

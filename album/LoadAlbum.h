@@ -2,10 +2,11 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "album/AlbumState.h"
 #include "album/AlbumWindow.h"
-#include "recovery/ScanAndRecover.h"
+#include "album/ScanOutcome.h"
 
 namespace vyr::album {
 
@@ -18,9 +19,13 @@ enum class FileKind {
     Refused,  // an album beyond the format's limits; the limit was shown
 };
 
+// "album", "zip", "albumwrap" or "noheader" (an unreadable or refused file is none of them and
+// reads "noheader"): the file's kind as scripts see it.
+std::string_view KindName(FileKind kind);
+
 struct LoadResult {
     FileKind kind = FileKind::NoHeader;
-    std::optional<recovery::ScanOutcome> scan;  // set when the recovery scanner ran
+    std::optional<ScanOutcome> scan;  // set when the recovery scanner ran
     std::string reason;  // why an Unreadable or Refused file was not loaded, as shown
 };
 
@@ -32,5 +37,8 @@ struct LoadOptions {
 // The one entry through which a file the user names is read: classifies it, fills the track
 // table and the list for an album, and routes everything else to its message and hand-off.
 LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path, LoadOptions options = {});
+
+// What the first pass makes of a file, without touching any state: the kind a load would find.
+FileKind ClassifyFile(const std::string& path);
 
 }  // namespace vyr::album

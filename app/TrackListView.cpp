@@ -8,6 +8,8 @@
 #include <QStyledItemDelegate>
 #include <QUrl>
 
+#include "app/QtText.h"
+
 namespace vyr::app {
 
 namespace {
@@ -91,6 +93,77 @@ void TrackListView::dropEvent(QDropEvent* event)
     event->setDropAction(Qt::CopyAction);
     event->accept();
     emit filesDropped(paths);
+}
+
+}  // namespace vyr::app
+
+namespace vyr::app {
+
+QTreeWidgetItem* TrackListView::Item(int item) const
+{
+    return item >= 0 && item < topLevelItemCount() ? topLevelItem(item) : nullptr;
+}
+
+void TrackListView::RemoveAllItems()
+{
+    clear();
+    m_itemKeys.clear();
+}
+
+bool TrackListView::AddItem(std::string_view key)
+{
+    std::string k(key);
+    if (!k.empty() && !m_itemKeys.insert(k).second) return false;
+    auto* item = new QTreeWidgetItem();
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsEditable |
+                   Qt::ItemNeverHasChildren);
+    item->setCheckState(0, Qt::Unchecked);
+    item->setData(0, Qt::UserRole, ToQString(k));
+    addTopLevelItem(item);
+    return true;
+}
+
+void TrackListView::SetItemText(int item, std::string_view text)
+{
+    if (QTreeWidgetItem* i = Item(item)) i->setText(0, ToQString(text));
+}
+
+void TrackListView::SetItemCell(int item, std::string_view columnKey, std::string_view text)
+{
+    QTreeWidgetItem* i = Item(item);
+    for (std::size_t c = 0; i && c < m_columnKeys.size(); ++c)
+        if (m_columnKeys[c] == columnKey) i->setText(static_cast<int>(c), ToQString(text));
+}
+
+void TrackListView::EnsureVisible(int item)
+{
+    if (QTreeWidgetItem* i = Item(item)) scrollToItem(i);
+}
+
+void TrackListView::SetTicked(int item, bool ticked)
+{
+    if (QTreeWidgetItem* i = Item(item)) i->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool TrackListView::IsTicked(int item) const
+{
+    const QTreeWidgetItem* i = Item(item);
+    return i && i->checkState(0) == Qt::Checked;
+}
+
+void TrackListView::RemoveAllColumns()
+{
+    setColumnCount(0);
+    m_columnKeys.clear();
+}
+
+void TrackListView::AddColumn(std::string_view key, std::string_view caption, int widthPixels)
+{
+    const int column = static_cast<int>(m_columnKeys.size());
+    m_columnKeys.emplace_back(key);
+    setColumnCount(column + 1);
+    headerItem()->setText(column, ToQString(caption));
+    setColumnWidth(column, widthPixels);
 }
 
 }  // namespace vyr::app

@@ -3,6 +3,11 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
 class QMimeData;
 
 namespace vyr::app {
@@ -10,6 +15,8 @@ namespace vyr::app {
 // ListView1: a report-style list with a check box per row. Only the first column (the file
 // name) is ever edited in place; the edited text goes to the window, which decides whether the
 // name is taken, instead of straight into the list. Files dropped on it are handed on as paths.
+// Items and columns are also reached as the core's commands name them: items by position and
+// key, cells by column key, texts as UTF-8.
 class TrackListView : public QTreeWidget {
     Q_OBJECT
 public:
@@ -17,6 +24,18 @@ public:
 
     bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
     void SetDropsAccepted(bool accepted) { m_dropsAccepted = accepted; }
+
+    int ItemCount() const { return topLevelItemCount(); }
+    void RemoveAllItems();
+    // Appends an item with a check box; false when the key is already taken.
+    bool AddItem(std::string_view key);
+    void SetItemText(int item, std::string_view text);
+    void SetItemCell(int item, std::string_view columnKey, std::string_view text);
+    void EnsureVisible(int item);
+    void SetTicked(int item, bool ticked);
+    bool IsTicked(int item) const;
+    void RemoveAllColumns();
+    void AddColumn(std::string_view key, std::string_view caption, int widthPixels);
 
 signals:
     // In-place editing of `row` ended with `text` (UTF-16 as typed).
@@ -33,7 +52,11 @@ protected:
 private:
     // Drop feedback: a list of files may be dropped, as a copy; anything else may not.
     void AcceptFiles(QDragMoveEvent* event) const;
+    QTreeWidgetItem* Item(int item) const;
+
     bool m_dropsAccepted = true;
+    std::vector<std::string> m_columnKeys;
+    std::unordered_set<std::string> m_itemKeys;
 };
 
 // The local files of a drag, or none when it carries no file list.

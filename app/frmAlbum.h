@@ -4,8 +4,6 @@
 #include <QWidget>
 
 #include <string>
-#include <unordered_set>
-#include <vector>
 
 #include "album/AlbumState.h"
 #include "album/AlbumWindow.h"
@@ -14,7 +12,6 @@ class QLabel;
 class QProgressBar;
 class QToolButton;
 class QFrame;
-class QTreeWidgetItem;
 
 namespace vyr::app {
 
@@ -23,8 +20,8 @@ class TrackListView;
 
 // The program's one window. It owns the shared state of the run and shows what the core's
 // commands ask of an AlbumWindow; its buttons, the list and the command line start those
-// commands. Child object names are the controls' names; the two cmdChoose buttons share their
-// name and carry their index in the property "index".
+// commands, one at a time. Child object names are the controls' names; the two cmdChoose
+// buttons share their name and carry their index in the property "index".
 class frmAlbum : public QWidget, public album::AlbumWindow {
     Q_OBJECT
 public:
@@ -36,7 +33,8 @@ public:
 
     album::AlbumState& State() { return m_state; }
     const album::AlbumState& State() const { return m_state; }
-    bool Busy() const { return m_busyDepth > 0; }
+    // A command runs and yields: the others stay disabled until it ends.
+    bool Busy() const { return m_busy; }
 
     // The window's commands, as its controls start them.
     void OpenCommand();
@@ -61,19 +59,17 @@ public:
     void RemoveAllColumns() override;
     double ListWidth() const override;
     void AddColumn(std::string_view key, std::string_view caption, double width) override;
+    std::string GroupSeparator() const override;
     void SetAlbumLabel(std::string_view text) override;
     void SetArtistLabel(std::string_view text) override;
     void SetProgressRange(int minimum, int maximum) override;
     void SetProgressValue(int value) override;
     album::MessageAnswer ShowMessage(const album::Message& message) override;
-    void Yield() override;
+    bool Yield() override;
     void Repaint() override;
     std::string BrowseForFolder(std::string_view startFolder, std::string_view title) override;
     bool ChooseTargetFolder() const override;
-    void PressOpen() override;
     bool OpenDocument(std::string_view path) override;
-    void SetBusy(bool busy) override;
-    bool StopRequested() const override { return m_stopRequested; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -82,13 +78,16 @@ protected:
 
 private:
     void BuildControls();
+    void ConnectControls();
     QToolButton* AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint);
+    void ShowNotice(std::string_view text, album::MessageIcon icon);
+    void Load(const std::string& path);
     void ScanWithNotice(const std::string& path, std::string_view notice);
     // Runs a core command with the commands that would start another one disabled, then
-    // closes the window if Close was pressed meanwhile.
-    template <typename Command> void RunExclusive(Command command);
+    // closes the window if Close was pressed meanwhile. False when another one runs.
+    template <typename Command> bool RunExclusive(Command command);
+    void SetCommandsEnabled(bool enabled);
     void ProcessEventsCoalesced(bool userInput);
-    QTreeWidgetItem* Item(int item) const;
 
     Shell& m_shell;
     album::AlbumState m_state;
@@ -108,9 +107,7 @@ private:
     QToolButton* m_extract = nullptr;
     QToolButton* m_cancel = nullptr;
 
-    std::vector<std::string> m_columnKeys;
-    std::unordered_set<std::string> m_itemKeys;
-    int m_busyDepth = 0;
+    bool m_busy = false;
     bool m_stopRequested = false;
     bool m_closePending = false;
     bool m_keyPressedWhileEditing = false;

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <ostream>
-#include <system_error>
 #include <vector>
 
-#include "album/AlbumHeader.h"
+#include "cli/Commands.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
 
@@ -27,26 +26,23 @@ std::string Padded(const std::string& text, std::size_t width)
 
 }  // namespace
 
-std::string KindName(std::string_view path)
+int ExitStatusFor(const album::LoadResult& result)
 {
-    try {
-        album::FileSource source{std::string(path)};
-        switch (album::ScanHeader(source).kind) {
-        case album::HeaderKind::Album: return "album";
-        case album::HeaderKind::ZipArchive: return "zip";
-        case album::HeaderKind::AlbumWrap: return "albumwrap";
-        case album::HeaderKind::NoHeader: return "noheader";
-        }
-    } catch (const std::system_error&) {
+    using album::ScanOutcome;
+    if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused) return kExitUsage;
+    if (result.scan) {
+        if (*result.scan == ScanOutcome::Failed || *result.scan == ScanOutcome::Stopped) return kExitUsage;
+        if (*result.scan == ScanOutcome::NothingFound) return kExitNotAnAlbum;
+        return kExitOk;
     }
-    return "noheader";
+    return result.kind == album::FileKind::Album ? kExitOk : kExitNotAnAlbum;
 }
 
 nlohmann::ordered_json AlbumJson(const std::string& path, std::string_view kind, const album::AlbumState& state,
-                         const album::MemoryWindow& window)
+                                 const album::AlbumWindow& window)
 {
     nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
-    std::int64_t offset = state.dataBase;
+    const std::vector<std::int64_t> offsets = album::RowOffsets(state);
     const bool listed = window.ItemCount() > 0;
     for (int row = 0; listed && row < state.tracks.Count(); ++row) {
         const album::TrackEntry& track = state.tracks[row];
@@ -58,35 +54,35 @@ nlohmann::ordered_json AlbumJson(const std::string& path, std::string_view kind,
             {"time", track.duration.IsZero() ? std::string() : support::FormatDuration(track.duration)},
             {"byteCount", track.byteCount},
             {"hasByteCount", track.hasByteCount},
-            {"offset", offset},
+            {"offset", offsets[static_cast<std::size_t>(row)]},
             {"ticked", row < window.ItemCount() && window.IsTicked(row)},
         });
-        offset += track.byteCount;
     }
     return {
         {"file", path},
         {"kind", kind},
         {"scanned", state.scanned},
-        {"title", state.scanned ? std::string() : window.albumLabel},
-        {"artist", state.scanned ? std::string() : window.artistLabel},
+        {"title", state.title},
+        {"artist", state.artist},
         {"headerLength", state.headerLength},
         {"dataBase", state.dataBase},
         {"tracks", std::move(tracks)},
     };
 }
 
-void PrintAlbum(std::ostream& out, const album::AlbumState& state, const album::MemoryWindow& window)
+void PrintAlbum(std::ostream& out, const album::AlbumState& state, const album::AlbumWindow& window)
 {
     if (!state.scanned) {
-        out << "Album:  " << window.albumLabel << '\n';
-        out << "Artist: " << window.artistLabel << '\n';
+        out << "Album:  " << state.title << '\n';
+        out << "Artist: " << state.artist << '\n';
     }
+    const std::string separator = window.GroupSeparator();
     std::vector<std::vector<std::string>> rows{{"#", "File Name", "Display Name", "Time", "Size", ""}};
     for (int row = 0; row < state.tracks.Count() && row < window.ItemCount(); ++row) {
         const album::TrackEntry& track = state.tracks[row];
         rows.push_back({std::to_string(row + 1), track.fileName, track.displayName,
                         track.duration.IsZero() ? std::string() : support::FormatDuration(track.duration),
-                        track.byteCount != 0 ? support::SizeText(track.byteCount) : std::string(),
+                        track.byteCount != 0 ? support::SizeText(track.byteCount, separator) : std::string(),
                         window.IsTicked(row) ? "" : "(exists)"});
     }
     std::vector<std::size_t> widths(rows.front().size(), 0);

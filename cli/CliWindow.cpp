@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ostream>
-#include <string>
 
 namespace vyr::cli {
 
@@ -20,31 +19,64 @@ std::string WithNewlines(std::string_view text)
 
 }  // namespace
 
-CliWindow::CliWindow(std::ostream& err, bool answerYes) : m_err(err)
+CliWindow::CliWindow(std::ostream& err, bool answerYes, std::string groupSeparator)
+    : m_err(err), m_answerYes(answerYes), m_groupSeparator(std::move(groupSeparator))
 {
-    defaultAnswer = answerYes ? album::MessageAnswer::Yes : album::MessageAnswer::No;
+}
+
+void CliWindow::RemoveAllItems()
+{
+    m_ticked.clear();
+    m_keys.clear();
+}
+
+bool CliWindow::AddItem(std::string_view key)
+{
+    // Like the list control: a key may stand once; an empty key is no key.
+    if (!key.empty() && !m_keys.emplace(key).second) return false;
+    m_ticked.push_back(false);
+    return true;
+}
+
+void CliWindow::SetTicked(int item, bool ticked)
+{
+    if (item >= 0 && item < ItemCount()) m_ticked[static_cast<std::size_t>(item)] = ticked;
+}
+
+bool CliWindow::IsTicked(int item) const
+{
+    return item >= 0 && item < ItemCount() && m_ticked[static_cast<std::size_t>(item)];
+}
+
+void CliWindow::SetProgressRange(int minimum, int maximum)
+{
+    m_progressMinimum = minimum;
+    m_progressMaximum = maximum;
+    m_progressDrawn = -1;
+}
+
+void CliWindow::SetProgressValue(int value)
+{
+    if (!m_showProgress || m_progressMaximum <= m_progressMinimum || value == m_progressDrawn) return;
+    m_progressDrawn = value;
+    constexpr int kWidth = 40;
+    const int span = m_progressMaximum - m_progressMinimum;
+    const int filled = std::clamp((value - m_progressMinimum) * kWidth / span, 0, kWidth);
+    m_err << '\r' << '[' << std::string(static_cast<std::size_t>(filled), '#')
+          << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << value << '/' << m_progressMaximum
+          << std::flush;
 }
 
 album::MessageAnswer CliWindow::ShowMessage(const album::Message& message)
 {
-    const album::MessageAnswer answer = MemoryWindow::ShowMessage(message);
+    album::MessageAnswer answer = album::MessageAnswer::Ok;
+    if (message.buttons == album::MessageButtons::YesNo)
+        answer = m_answerYes ? album::MessageAnswer::Yes : album::MessageAnswer::No;
     if (m_showProgress) m_err << '\n';
     m_err << message.title << ": " << WithNewlines(message.text) << '\n';
     if (message.buttons == album::MessageButtons::YesNo)
         m_err << (answer == album::MessageAnswer::Yes ? "[answered Yes]\n" : "[answered No]\n");
     return answer;
-}
-
-void CliWindow::SetProgressValue(int value)
-{
-    MemoryWindow::SetProgressValue(value);
-    if (!m_showProgress || progressMaximum <= progressMinimum) return;
-    constexpr int kWidth = 40;
-    const int span = progressMaximum - progressMinimum;
-    const int filled = std::clamp((value - progressMinimum) * kWidth / span, 0, kWidth);
-    m_err << '\r' << '[' << std::string(static_cast<std::size_t>(filled), '#')
-          << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << value << '/'
-          << progressMaximum << std::flush;
 }
 
 }  // namespace vyr::cli

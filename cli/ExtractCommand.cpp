@@ -14,6 +14,8 @@
 
 #include "album/AlbumState.h"
 #include "album/LoadAlbum.h"
+#include "album/TrackList.h"
+#include "cli/AlbumReport.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "extract/ExtractTicked.h"
@@ -21,6 +23,7 @@
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
+#include "support/UserLocale.h"
 
 namespace vyr::cli {
 
@@ -78,27 +81,19 @@ int Usage(const std::string& text)
 // Returns the exit status when the file cannot be extracted.
 std::optional<int> Fill(const std::string& file, bool scan, album::AlbumState& state, CliWindow& window)
 {
-    using recovery::ScanOutcome;
-    std::optional<ScanOutcome> scanned;
+    album::LoadResult result;
     if (scan) {
-        window.SetAlbumLabel(support::msg::kScanningAlbumLabel);
-        window.SetArtistLabel(support::msg::kScanningArtistLabel);
-        window.Yield();
-        scanned = recovery::ScanAndRecover(state, window, file);
+        album::ShowScanNotice(window);
+        result = {album::FileKind::NoHeader, recovery::ScanAndRecover(state, window, file), {}};
     } else {
-        const album::LoadResult result = album::LoadAlbum(state, window, file, {.handOffArchives = false});
-        if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused) {
+        result = album::LoadAlbum(state, window, file, {.handOffArchives = false});
+        if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
             std::cerr << "vyr: " << file << ": " << result.reason << '\n';
-            return kExitUsage;
-        }
-        scanned = result.scan;
-        if (!scanned && result.kind != album::FileKind::Album) {
+        else if (!result.scan && result.kind != album::FileKind::Album)
             std::cerr << "vyr: " << file << " is not an album; --scan extracts the parts a scan finds\n";
-            return kExitNotAnAlbum;
-        }
     }
-    if (scanned == ScanOutcome::Failed || scanned == ScanOutcome::Stopped) return kExitUsage;
-    if (scanned == ScanOutcome::NothingFound) return kExitNotAnAlbum;
+    const int status = ExitStatusFor(result);
+    if (status != kExitOk) return status;
     return std::nullopt;
 }
 
@@ -118,25 +113,23 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
                const std::vector<Rename>& renames, nlohmann::ordered_json& json)
 {
     album::AlbumState state;
-    CliWindow window(std::cerr, options.scan);
+    CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
     if (const auto status = Fill(file, options.scan, state, window)) return *status;
 
     const int rows = std::min(state.tracks.Count(), window.ItemCount());
     for (const Rename& rename : renames) {
         if (rename.row > rows) return Usage("--rename: the album has no row " + std::to_string(rename.row));
-        state.tracks.Rename(rename.row - 1, rename.name);
-        window.SetItemText(rename.row - 1, rename.name);
+        album::RenameRow(state, window, rename.row - 1, rename.name);
     }
     if (tracks && *tracks->rbegin() > rows)
         return Usage("--tracks: the album has no row " + std::to_string(*tracks->rbegin()));
 
     // -o is the folder choice of the window; the ticks then follow the folder written to.
     if (!options.outDir.empty()) state.targetFolder = support::AddTrailingBackslash(options.outDir);
-    for (int row = 0; row < rows; ++row) {
-        const bool ticked = tracks ? tracks->contains(row + 1)
-                                   : !support::FileExists(state.targetFolder + state.tracks[row].fileName);
-        window.SetTicked(row, ticked);
-    }
+    if (tracks)
+        for (int row = 0; row < rows; ++row) window.SetTicked(row, tracks->contains(row + 1));
+    else
+        album::TickByTargetFolder(state, window);
 
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     const extract::ExtractReport report = extract::ExtractTicked(state, window);

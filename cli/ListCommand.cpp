@@ -6,6 +6,7 @@
 #include "cli/AlbumReport.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
+#include "support/UserLocale.h"
 
 namespace vyr::cli {
 
@@ -20,7 +21,7 @@ struct ListOptions {
 int RunList(const ListOptions& options)
 {
     album::AlbumState state;
-    CliWindow window(std::cerr, options.scan);
+    CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
     const album::LoadResult result = album::LoadAlbum(state, window, options.file, {.handOffArchives = false});
 
     switch (result.kind) {
@@ -41,18 +42,10 @@ int RunList(const ListOptions& options)
         break;
     }
 
-    int status = kExitOk;
-    if (result.scan) {
-        using recovery::ScanOutcome;
-        if (*result.scan == ScanOutcome::Failed || *result.scan == ScanOutcome::Stopped) return kExitUsage;
-        if (*result.scan == ScanOutcome::NothingFound) status = kExitNotAnAlbum;
-    } else if (result.kind != album::FileKind::Album) {
-        status = kExitNotAnAlbum;
-    }
-
-    static constexpr const char* kKinds[] = {"album", "zip", "albumwrap", "noheader"};
+    const int status = ExitStatusFor(result);
+    if (status == kExitUsage) return status;
     if (options.json)
-        std::cout << AlbumJson(options.file, kKinds[static_cast<int>(result.kind)], state, window).dump(2) << '\n';
+        std::cout << AlbumJson(options.file, album::KindName(result.kind), state, window).dump(2) << '\n';
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

@@ -6,11 +6,13 @@
 #include <memory>
 
 #include "album/AlbumState.h"
+#include "album/LoadAlbum.h"
+#include "album/TrackList.h"
 #include "cli/AlbumReport.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "recovery/ScanAndRecover.h"
-#include "support/Messages.h"
+#include "support/UserLocale.h"
 
 namespace vyr::cli {
 
@@ -21,35 +23,18 @@ struct ScanOptions {
     bool json = false;
 };
 
-// The scan sets the progress once per 512-byte block; a terminal, and the memory that keeps
-// every value, only need to hear of a change.
-class ScanWindow : public CliWindow {
-public:
-    using CliWindow::CliWindow;
-
-    void SetProgressValue(int value) override
-    {
-        if (!progressValues.empty() && value == progressValue) return;
-        CliWindow::SetProgressValue(value);
-    }
-};
-
 int RunScan(const ScanOptions& options)
 {
     album::AlbumState state;
-    ScanWindow window(std::cerr);
+    CliWindow window(std::cerr, false, support::UserGroupSeparator());
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
-    // The notice a window shows while it scans; here it only has to be cleared again.
-    window.SetAlbumLabel(support::msg::kScanningAlbumLabel);
-    window.SetArtistLabel(support::msg::kScanningArtistLabel);
-    window.Yield();
-
-    using recovery::ScanOutcome;
-    const ScanOutcome outcome = recovery::ScanAndRecover(state, window, options.file);
-    if (outcome == ScanOutcome::Failed || outcome == ScanOutcome::Stopped) return kExitUsage;
-    const int status = outcome == ScanOutcome::NothingFound ? kExitNotAnAlbum : kExitOk;
+    album::ShowScanNotice(window);
+    const album::ScanOutcome outcome = recovery::ScanAndRecover(state, window, options.file);
+    const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
+    if (status == kExitUsage) return status;
     if (options.json)
-        std::cout << AlbumJson(options.file, KindName(options.file), state, window).dump(2) << '\n';
+        std::cout << AlbumJson(options.file, album::KindName(album::ClassifyFile(options.file)), state, window).dump(2)
+                  << '\n';
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

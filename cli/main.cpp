@@ -1,20 +1,11 @@
 #include <CLI/CLI.hpp>
 
-#include <clocale>
 #include <iostream>
-#include <locale>
 
 #include "cli/Commands.h"
 
 int main(int argc, char** argv)
 {
-    // Size texts group digits with the user's thousands separator.
-    try {
-        std::locale::global(std::locale(""));
-    } catch (const std::runtime_error&) {
-        std::locale::global(std::locale::classic());
-    }
-
     CLI::App app{"vyr: list, scan and extract the tracks of .vyr album files"};
     app.name("vyr");
     app.set_version_flag("--version", std::to_string(VYR_VERSION_MAJOR) + "." +

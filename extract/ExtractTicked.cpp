@@ -90,9 +90,6 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
 {
     ExtractReport report;
     if (window.ItemCount() == 0) {
-        window.ShowMessage(album::Message{std::string(msg::kOpenAlbumFirst), album::MessageIcon::Information,
-                                          album::MessageButtons::Ok, std::string(msg::kAppTitle)});
-        window.PressOpen();
         report.noAlbum = true;
         return report;
     }
@@ -120,10 +117,9 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
     // name is reported instead of being taken for a file that was already there.
     std::map<std::string, int, std::less<>> claimed;
     int done = 0;
-    std::int64_t runningOffset = state.dataBase;
+    const std::vector<std::int64_t> offsets = album::RowOffsets(state);
     for (int row = 0; row < tracks.Count(); ++row) {
         const album::TrackEntry& track = tracks[row];
-        runningOffset += track.byteCount;
         RowReport& line = report.rows.emplace_back(RowReport{row, track.fileName, RowStatus::Unticked, {}});
         if (!IsTicked(window, row)) continue;
         if (!track.hasByteCount) {
@@ -159,7 +155,7 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
             continue;
         }
 
-        const CopyResult copied = CopyFileRange(target, runningOffset - track.byteCount, track.byteCount,
+        const CopyResult copied = CopyFileRange(target, offsets[static_cast<std::size_t>(row)], track.byteCount,
                                                 state.albumPath, options);
         line.status = copied.Ok() ? RowStatus::Written : RowStatus::Failed;
         line.reason = copied.reason;

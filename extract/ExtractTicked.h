@@ -24,7 +24,9 @@ struct RowReport {
 };
 
 struct ExtractReport {
-    bool noAlbum = false;  // the list was empty: "Open and Album file first." and the open command
+    // The list was empty: nothing was done. The window says "Open and Album file first." and
+    // runs its open command.
+    bool noAlbum = false;
     std::vector<RowReport> rows;
 
     int Count(RowStatus status) const;

@@ -19,7 +19,7 @@
 #include <system_error>
 
 #include "album/LoadAlbum.h"
-#include "album/MemoryWindow.h"
+#include "tests/RecordingWindow.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "fuzz/HeaderChecks.h"
@@ -86,7 +86,7 @@ inline std::string ReadWhole(const std::filesystem::path& path)
 }
 
 // The table and the list after a load or a scan that listed its rows.
-inline void CheckListed(const album::AlbumState& state, const album::MemoryWindow& window, Violations& out)
+inline void CheckListed(const album::AlbumState& state, const test::RecordingWindow& window, Violations& out)
 {
     if (window.ItemCount() != state.tracks.Count())
         out.push_back("list has " + std::to_string(window.ItemCount()) + " items for "
@@ -97,7 +97,7 @@ inline void CheckListed(const album::AlbumState& state, const album::MemoryWindo
 // Extracts every ticked row into the workspace's out/ folder and holds the result to the rows:
 // each written file is a plain name in out/ with exactly the album bytes its offset names, and
 // nothing else appears anywhere.
-inline void CheckExtraction(album::AlbumState& state, album::MemoryWindow& window, const Workspace& workspace,
+inline void CheckExtraction(album::AlbumState& state, test::RecordingWindow& window, const Workspace& workspace,
                             std::string_view album, Violations& out)
 {
     if (window.ItemCount() == 0) return;
@@ -154,7 +154,7 @@ inline Violations CheckLoadFile(std::string_view bytes, Workspace& workspace)
     Violations out;
     workspace.Reset(bytes);
     album::AlbumState state;
-    album::MemoryWindow window;
+    test::RecordingWindow window;
     window.defaultAnswer = album::MessageAnswer::Yes;
     const album::LoadResult result = album::LoadAlbum(state, window, workspace.AlbumPath(), {.handOffArchives = false});
     const bool listed = result.kind == album::FileKind::Album
@@ -172,7 +172,7 @@ inline Violations CheckScanFile(std::string_view bytes, Workspace& workspace)
     Violations out;
     workspace.Reset(bytes);
     album::AlbumState state;
-    album::MemoryWindow window;
+    test::RecordingWindow window;
     const recovery::ScanOutcome outcome = recovery::ScanAndRecover(state, window, workspace.AlbumPath());
     if (window.progressValue != 0 || !window.albumLabel.empty() || !window.artistLabel.empty())
         out.push_back("the scan did not leave the progress bar at 0 and the labels blank");

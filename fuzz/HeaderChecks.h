@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "album/AlbumHeader.h"
+#include "album/FirstPass.h"
+#include "support/ByteStream.h"
 #include "album/TrackTable.h"
 #include "support/Text.h"
 
@@ -121,7 +123,7 @@ inline void CheckRows(const album::TrackTable& tracks, Violations& out)
 inline Violations CheckHeaderBytes(std::string_view bytes)
 {
     Violations out;
-    album::MemorySource source(bytes);
+    support::MemoryStream source(bytes);
     const album::HeaderScan scan = album::ScanHeader(source);
     const ReferenceHeader expected = ReadReferenceHeader(bytes);
     if (scan.refusal) return out;  // beyond the format's limits: refused, nothing more to hold

@@ -27,7 +27,7 @@ struct BlockHits {
 
 class Walker {
 public:
-    Walker(ByteSource& source, WalkListener* listener, const WalkOptions& options)
+    Walker(support::ByteStream& source, WalkListener* listener, const WalkOptions& options)
         : m_source(source),
           m_listener(listener),
           m_options(options),
@@ -48,7 +48,7 @@ private:
     bool FeedNames(std::int64_t to);
     bool Record(std::int64_t boundary);
 
-    ByteSource& m_source;
+    support::ByteStream& m_source;
     WalkListener* m_listener;
     WalkOptions m_options;
     std::size_t m_windowBytes;
@@ -98,9 +98,9 @@ bool Walker::Load(std::int64_t start, std::int64_t end)
     m_buffer.resize(m_windowBytes + kWindowSlack);
     const std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(m_windowBytes), m_length - windowStart);
     const auto read = m_source.ReadAt(windowStart, {m_buffer.data(), static_cast<std::size_t>(want)});
-    if (!read) return false;
+    if (!read.Ok()) return false;
     // A file that shrank since it was measured reads as zeros from there on, as past its end.
-    const std::size_t got = *read;
+    const std::size_t got = read.count;
     std::memset(m_buffer.data() + got, 0, m_buffer.size() - got);
     m_windowStart = windowStart;
     m_windowData = want;
@@ -177,8 +177,8 @@ bool Walker::FeedNames(std::int64_t to)
         chunk.resize(64 * 1024);
         const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(chunk.size()), to - m_namesFedTo);
         const auto read = m_source.ReadAt(m_namesFedTo, {chunk.data(), static_cast<std::size_t>(count)});
-        if (!read) return false;
-        std::memset(chunk.data() + *read, 0, static_cast<std::size_t>(count) - *read);
+        if (!read.Ok()) return false;
+        std::memset(chunk.data() + read.count, 0, static_cast<std::size_t>(count) - read.count);
         m_names.Feed({reinterpret_cast<const char*>(chunk.data()), static_cast<std::size_t>(count)});
         m_namesFedTo += count;
     }
@@ -309,7 +309,7 @@ WalkResult Walker::Run()
 
 }  // namespace
 
-WalkResult WalkBlocks(ByteSource& source, WalkListener* listener, const WalkOptions& options)
+WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options)
 {
     Walker walker(source, listener, options);
     return walker.Run();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "recovery/ByteSource.h"
 #include "recovery/MarkerFinder.h"
+#include "support/ByteStream.h"
 
 namespace vyr::recovery {
 
@@ -64,6 +64,6 @@ struct WalkResult {
 // found boundary moves p onto it. A block that yields nothing is read a second time 5 bytes
 // earlier. The walk searches whole windows for the markers once and answers each block from
 // that list, with exactly the results of searching every block byte by byte.
-WalkResult WalkBlocks(ByteSource& source, WalkListener* listener, const WalkOptions& options = {});
+WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options = {});
 
 }  // namespace vyr::recovery

@@ -1,14 +1,13 @@
 #include "recovery/ScanAndRecover.h"
 
-#include <cstdio>
 #include <exception>
 
+#include "album/TrackList.h"
 #include "recovery/BlockWalk.h"
-#include "recovery/ByteSource.h"
 #include "recovery/HeaderNames.h"
+#include "support/File.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
-#include "support/Text.h"
 
 namespace vyr::recovery {
 
@@ -26,8 +25,7 @@ public:
         // that gives the current value is worked out once.
         if (position < m_from || position >= m_to) Locate(position, length);
         m_window.SetProgressValue(m_value);
-        m_window.Yield();
-        return !m_window.StopRequested();
+        return m_window.Yield();
     }
 
     // 100 / (L / p) in floating point, as whole percent. It never falls as p grows: both
@@ -69,46 +67,13 @@ void ShowNotice(album::AlbumWindow& window, std::string_view text)
                                       std::string(support::msg::kAppTitle)});
 }
 
-std::string RowKey(int row, const std::string& fileName)
-{
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", row);
-    return std::string(number) + "key" + fileName;
-}
-
-// Fills the list from the named rows; false when the list refuses a row.
-bool FillList(const album::AlbumState& state, album::AlbumWindow& window)
-{
-    window.RemoveAllColumns();
-    bool haveName = false;
-    bool haveSize = false;
-    for (const album::TrackEntry& row : state.tracks) {
-        if (!haveName && !row.fileName.empty()) {
-            window.AddColumn("hFileName", "File Name", window.ListWidth() / 2);
-            haveName = true;
-        }
-        if (!haveSize && row.byteCount != 0) {
-            window.AddColumn("hSize", "Size", window.ListWidth() / 8);
-            haveSize = true;
-        }
-    }
-    for (int i = 0; i < state.tracks.Count(); ++i) {
-        const album::TrackEntry& row = state.tracks[i];
-        if (!window.AddItem(RowKey(i, row.fileName))) return false;
-        const int item = window.ItemCount() - 1;
-        window.SetItemText(item, row.fileName);
-        if (row.byteCount != 0) window.SetItemCell(item, "hSize", support::SizeText(row.byteCount));
-        window.EnsureVisible(item);
-        window.SetTicked(item, !support::FileExists(state.targetFolder + row.fileName));
-    }
-    return true;
-}
-
 ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
 {
     state.tracks.Reset();
     state.scanned = true;
     state.dataBase = 0;
+    state.title.clear();
+    state.artist.clear();
     // A pass starts from its own header length, so a file without a frame sync does not inherit
     // the previous file's.
     state.headerLength = 0;
@@ -120,11 +85,13 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
 
     WalkResult walk;
     {
-        FileSource file;
-        if (file.Open(path) != OpenOutcome::Opened) {
+        support::File file;
+        if (!file.Open(path).Ok()) {
             ShowNotice(window, support::msg::kCannotRecover);
             return ScanOutcome::Failed;
         }
+        // The walk reads front to back; a larger read-ahead keeps the disk ahead of it.
+        file.ExpectSequentialReads();
         WindowProgress progress(window);
         walk = WalkBlocks(file, &progress);
     }  // the file is closed before anything is shown
@@ -150,7 +117,7 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
         ShowNotice(window, support::msg::kCannotLocate);
         return ScanOutcome::NothingFound;
     }
-    if (!FillList(state, window)) {
+    if (!album::FillList(state, window, album::ListStyle::Scanned)) {
         ShowNotice(window, support::msg::kCannotRecover);
         return ScanOutcome::Failed;
     }
@@ -161,7 +128,6 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
 
 ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
 {
-    window.SetBusy(true);
     ScanOutcome outcome = ScanOutcome::Failed;
     try {
         outcome = Scan(state, window, path);
@@ -174,7 +140,6 @@ ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window,
     window.SetProgressValue(0);
     window.SetAlbumLabel("");
     window.SetArtistLabel("");
-    window.SetBusy(false);
     return outcome;
 }
 

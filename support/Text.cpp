@@ -1,7 +1,6 @@
 #include "support/Text.h"
 
 #include <cmath>
-#include <locale>
 
 namespace vyr::support {
 
@@ -83,19 +82,18 @@ std::string ToDisplayText(std::string_view bytes)
     return out;
 }
 
-std::string SizeText(std::int64_t byteCount)
+std::string SizeText(std::int64_t byteCount, std::string_view separator)
 {
     // 1023.8, not 1024: the figure users of the format are used to seeing.
     const double kilobytes = std::round(static_cast<double>(byteCount) / 1023.8);
     if (kilobytes == 0) return "Kb";
     const auto value = static_cast<long long>(kilobytes);
-    const char separator = std::use_facet<std::numpunct<char>>(std::locale()).thousands_sep();
     std::string text = value < 0 ? "-" : "";
     text += GroupThousands(static_cast<std::uint64_t>(value < 0 ? -value : value), separator);
     return text + "Kb";
 }
 
-std::string GroupThousands(std::uint64_t value, char separator)
+std::string GroupThousands(std::uint64_t value, std::string_view separator)
 {
     const std::string digits = std::to_string(value);
     std::string grouped;

@@ -15,12 +15,13 @@ std::string ToDisplayText(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
 
-// The digits of a value in groups of three: 32767 becomes "32,767" with ','.
-std::string GroupThousands(std::uint64_t value, char separator);
+// The digits of a value in groups of three: 32767 becomes "32,767" with ",".
+std::string GroupThousands(std::uint64_t value, std::string_view separator);
 
 // The list's "Size" text: bytes / 1023.8, rounded half away from zero, grouped in threes with
-// the global locale's thousands separator, no digits at all when it rounds to 0, then "Kb".
-std::string SizeText(std::int64_t byteCount);
+// the given thousands separator (the user's, from the front end), no digits at all when it
+// rounds to 0, then "Kb".
+std::string SizeText(std::int64_t byteCount, std::string_view separator);
 
 // A name the extract command may join to the target folder: not empty, not "." or "..", no
 // path separator of either platform and no control character. A header could otherwise name

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "album/AlbumHeader.h"
+#include "album/FirstPass.h"
+#include "support/ByteStream.h"
+#include "support/File.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/TestFiles.h"
 
@@ -9,7 +12,7 @@ namespace {
 
 HeaderScan Scan(std::string_view bytes)
 {
-    MemorySource source(bytes);
+    support::MemoryStream source(bytes);
     return ScanHeader(source);
 }
 
@@ -245,10 +248,13 @@ TEST(album_header, reads_a_file_from_disk_and_reports_what_cannot_be_read)
 {
     test::TempDir dir;
     test::WriteFile(dir / "a.vyr", kWorkedExample);
-    FileSource source(dir / "a.vyr");
-    EXPECT_EQ(ScanHeader(source).headerLength, 199);
-    EXPECT_THROW(FileSource(dir / "missing.vyr"), std::system_error);
-    EXPECT_THROW(FileSource(dir.path().string()), std::system_error);
+    support::File file;
+    ASSERT_TRUE(file.Open(dir / "a.vyr").Ok());
+    const HeaderScan scan = ScanHeader(file);
+    EXPECT_EQ(scan.headerLength, 199);
+    EXPECT_EQ(scan.readError, 0);
+    EXPECT_EQ(file.Open(dir / "missing.vyr").error, support::OpenError::CannotOpen);
+    EXPECT_EQ(file.Open(dir.path().string()).error, support::OpenError::Folder);
 }
 
 }  // namespace

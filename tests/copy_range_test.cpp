@@ -198,7 +198,9 @@ TEST_F(CopyFileRangeTest, a_name_taken_during_the_copy_is_not_replaced)
         EXPECT_EQ(result.reason, msg::kReasonTargetAppeared);
         // The way under test really ran: an unnamed file shows in no listing, a hidden one does.
         ASSERT_EQ(inFlight.size(), way.unnamedTemp ? 0u : 1u);
-        if (!way.unnamedTemp) EXPECT_EQ(inFlight[0].substr(0, 10), ".vyr-part-");
+        if (!way.unnamedTemp) {
+            EXPECT_EQ(inFlight[0].substr(0, 10), ".vyr-part-");
+        }
         EXPECT_EQ(ReadFile(target / "t.mp3"), "someone else's");
         EXPECT_EQ(Entries(target.folder()), Strings{"t.mp3"});
     }

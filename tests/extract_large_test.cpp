@@ -7,7 +7,7 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "album/MemoryWindow.h"
+#include "tests/RecordingWindow.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 
@@ -91,7 +91,7 @@ TEST(ExtractTickedLarge, tracks_beyond_2_and_4_GiB_get_the_right_bytes)
     ASSERT_GT(starts[4], k4GiB);
 
     album::AlbumState state;
-    album::MemoryWindow window;
+    test::RecordingWindow window;
     state.albumPath = album;
     state.targetFolder = target.folder();
     state.headerLength = state.dataBase = header;

@@ -4,7 +4,7 @@
 
 #include "TestFiles.h"
 #include "album/HandOffZip.h"
-#include "album/MemoryWindow.h"
+#include "tests/RecordingWindow.h"
 #include "extract_mounts.h"
 #include "support/Messages.h"
 
@@ -41,7 +41,7 @@ TEST(HandOffZip, renames_within_the_folder_and_opens_the_new_name)
     const TempDir dir;
     std::filesystem::create_directory(dir / "My.Albums");
     WriteFile(dir / "My.Albums/Live.tar.gz", "PK\x03\x04");
-    MemoryWindow window;
+    test::RecordingWindow window;
     const HandOffResult result = HandOffZip(window, dir / "My.Albums/Live.tar.gz");
     EXPECT_EQ(result.outcome, HandOffOutcome::Renamed);
     EXPECT_EQ(result.newPath, dir / "My.Albums/Live.zip");
@@ -56,7 +56,7 @@ TEST(HandOffZip, a_file_with_the_zip_name_already_is_opened_as_it_is)
 {
     const TempDir dir;
     WriteFile(dir / "Live.zip", "PK");
-    MemoryWindow window;
+    test::RecordingWindow window;
     window.openDocumentSucceeds = false;
     const HandOffResult result = HandOffZip(window, dir / "Live.zip");
     EXPECT_EQ(result.outcome, HandOffOutcome::AlreadyZipName);
@@ -81,7 +81,7 @@ TEST(HandOffZip, never_replaces_a_file_and_shows_why_the_rename_failed)
         const TempDir dir;
         if (!c.removeSource) WriteFile(dir / "Live.vyr", "PK");
         if (c.existing != nullptr) WriteFile(dir / "Live.zip", c.existing);
-        MemoryWindow window;
+        test::RecordingWindow window;
         const HandOffResult result = HandOffZip(window, dir / "Live.vyr");
         EXPECT_EQ(result.outcome, HandOffOutcome::RenameFailed);
         EXPECT_TRUE(window.documentsOpened.empty());

@@ -86,17 +86,15 @@ TEST(size_text, divides_by_1023_8_and_rounds_half_away_from_zero)
         {512, "1Kb"},           {511, "Kb"},            {300, "Kb"},          {0, "Kb"},
         {2'147'483'647, "2,097,562Kb"},
     };
-    for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeText(bytes), text) << bytes;
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeText(bytes, ","), text) << bytes;
 }
 
-TEST(size_text, groups_with_the_locale_separator)
+TEST(size_text, groups_with_the_separator_it_is_given)
 {
-    struct Dots : std::numpunct<char> {
-        char do_thousands_sep() const override { return '.'; }
-    };
-    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Dots));
-    EXPECT_EQ(SizeText(5'000'000), "4.884Kb");
-    std::locale::global(previous);
+    // German uses a full stop, French a narrow no-break space of three UTF-8 bytes.
+    EXPECT_EQ(SizeText(5'000'000, "."), "4.884Kb");
+    EXPECT_EQ(SizeText(2'147'483'647, "\u202F"), "2\u202F097\u202F562Kb");
+    EXPECT_EQ(SizeText(1'000'000, "."), "977Kb");
 }
 
 TEST(display_text, keeps_utf8_and_reads_anything_else_as_windows_1252)

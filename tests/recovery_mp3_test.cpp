@@ -7,7 +7,7 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "album/MemoryWindow.h"
+#include "tests/RecordingWindow.h"
 #include "recovery/ScanAndRecover.h"
 
 // Real encoder output (scripts/make-mp3-material): lame's files with and without ID3 tags, CBR
@@ -87,7 +87,7 @@ std::vector<std::string> ScannedParts(const MaterialCase& c)
     for (const std::string& input : c.inputs) joined += Material(input);
     test::WriteFile(dir / "joined.mp3", joined);
     album::AlbumState state;
-    album::MemoryWindow window;
+    test::RecordingWindow window;
     EXPECT_EQ(ScanOutcome::Recovered, ScanAndRecover(state, window, dir / "joined.mp3"));
     return Parts(state, joined);
 }

@@ -5,7 +5,7 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "album/MemoryWindow.h"
+#include "tests/RecordingWindow.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/Messages.h"
 #include "support/Text.h"
@@ -27,7 +27,7 @@ std::string TaggedPart(std::size_t size, char fill = 'c')
 struct Scan {
     test::TempDir dir;
     album::AlbumState state;
-    album::MemoryWindow window;
+    test::RecordingWindow window;
     ScanOutcome outcome{};
 
     ScanOutcome Run(const std::string& name, const std::string& bytes)
@@ -39,12 +39,11 @@ struct Scan {
     }
 };
 
-void ExpectEndStep(const album::MemoryWindow& window)
+void ExpectEndStep(const test::RecordingWindow& window)
 {
     EXPECT_EQ(0, window.progressValue);
     EXPECT_EQ("", window.albumLabel);
     EXPECT_EQ("", window.artistLabel);
-    EXPECT_EQ((std::vector<bool>{true, false}), window.busyChanges);
 }
 
 TEST(recovery_scan, two_named_parts_and_a_numbered_third_are_listed_and_ticked)
@@ -80,7 +79,7 @@ TEST(recovery_scan, two_named_parts_and_a_numbered_third_are_listed_and_ticked)
     EXPECT_EQ("00key[01] First.mp3", w.items[0].key);
     EXPECT_EQ("02key[03] Party.mp3", w.items[2].key);
     EXPECT_EQ("[02] Second.mp3", w.items[1].text);
-    EXPECT_EQ(support::SizeText(7000), w.Cell(1, "hSize"));
+    EXPECT_EQ("7Kb", w.Cell(1, "hSize"));
     EXPECT_TRUE(w.items[0].ticked && w.items[1].ticked && w.items[2].ticked);
     EXPECT_EQ(2, w.lastVisible);
     EXPECT_TRUE(w.messages.empty());
@@ -175,8 +174,8 @@ TEST(recovery_scan, existing_targets_stay_unticked_and_unreadable_files_fail)
 
 TEST(recovery_scan, a_list_that_refuses_a_row_fails_the_scan)
 {
-    struct RefusingWindow : album::MemoryWindow {
-        bool AddItem(std::string_view key) override { return ItemCount() < 1 && MemoryWindow::AddItem(key); }
+    struct RefusingWindow : test::RecordingWindow {
+        bool AddItem(std::string_view key) override { return ItemCount() < 1 && test::RecordingWindow::AddItem(key); }
     };
     test::TempDir dir;
     test::WriteFile(dir / "a.vyr", std::string(600, 'a') + TaggedPart(3000) + TaggedPart(3000));

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "recovery/BlockWalk.h"
-#include "recovery/ByteSource.h"
+#include "support/ByteStream.h"
 #include "recovery/MarkerFinder.h"
 #include "recovery_naive_walk.h"
 
@@ -35,7 +35,7 @@ public:
 WalkResult Fast(const Bytes& file, std::size_t window = WalkOptions{}.windowBytes, FinderKind finder = FinderKind::Best,
                 WalkListener* listener = nullptr)
 {
-    MemorySource source(file);
+    support::MemoryStream source(file);
     WalkOptions options;
     options.windowBytes = window;
     options.finder = finder;
@@ -145,7 +145,7 @@ TEST(recovery_block_walk, stops_when_the_listener_says_so)
 TEST(recovery_block_walk, too_many_rows_and_too_long_parts_fail)
 {
     const Bytes three = Fill(1000) + TextTag() + Fill(1000) + TextTag() + Fill(1000);
-    MemorySource source(three);
+    support::MemoryStream source(three);
     WalkOptions options;
     options.maxRows = 2;
     EXPECT_EQ(WalkOutcome::TooManyRows, WalkBlocks(source, nullptr, options).outcome);
@@ -157,12 +157,12 @@ TEST(recovery_block_walk, too_many_rows_and_too_long_parts_fail)
 }
 
 // Bytes of a file far larger than memory: zeros, with a few byte strings at fixed offsets.
-class SparseSource : public ByteSource {
+class SparseSource : public support::ByteStream {
 public:
     SparseSource(std::int64_t length, std::vector<std::pair<std::int64_t, Bytes>> pieces)
         : m_length(length), m_pieces(std::move(pieces)) {}
     std::int64_t Length() const override { return m_length; }
-    std::optional<std::size_t> ReadAt(std::int64_t offset, std::span<unsigned char> into) override
+    support::IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override
     {
         const std::size_t count = static_cast<std::size_t>(std::clamp<std::int64_t>(m_length - offset, 0, static_cast<std::int64_t>(into.size())));
         std::memset(into.data(), 0, count);
@@ -170,7 +170,7 @@ public:
             for (std::size_t i = 0; i < bytes.size(); ++i)
                 if (at + static_cast<std::int64_t>(i) >= offset && at + static_cast<std::int64_t>(i) < offset + static_cast<std::int64_t>(count))
                     into[static_cast<std::size_t>(at + static_cast<std::int64_t>(i) - offset)] = static_cast<unsigned char>(bytes[i]);
-        return count;
+        return {count, 0};
     }
 
 private:

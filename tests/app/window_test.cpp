@@ -3,7 +3,9 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -289,17 +291,29 @@ private slots:
 
     void busy_window_refuses_commands_and_closes_after_the_scan()
     {
+        QTemporaryDir dir;
+        const std::string path = vyr::test::WriteFile(dir, "long.albw", std::string(400'000, 'x'));
+        m_shell->openAnswers.push_back(path);
         ShowActive();
-        m_window->SetBusy(true);
-        for (const char* name : {"cmdOpenFile", "cmdExtract"})
-            QVERIFY2(!m_window->findChild<QWidget*>(QLatin1String(name))->isEnabled(), name);
-        QVERIFY(!Choose(0)->isEnabled() && !Choose(1)->isEnabled());
-        m_window->findChild<QToolButton*>("cmdCancel")->click();
-        QVERIFY(m_window->isVisible());  // the scan still runs
-        QVERIFY(m_window->StopRequested());
-        m_window->DropFiles({QStringLiteral("/nowhere/a.vyr")});
-        QVERIFY(m_shell->messages.empty());
-        m_window->SetBusy(false);
+        // Runs inside the scan's first yield, as a click of the user's would.
+        bool disabled = false;
+        bool stillOpen = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            disabled = m_window->Busy() && !m_window->findChild<QWidget*>("cmdOpenFile")->isEnabled() &&
+                       !m_window->findChild<QWidget*>("cmdExtract")->isEnabled() && !Choose(0)->isEnabled() &&
+                       !Choose(1)->isEnabled();
+            m_window->findChild<QToolButton*>("cmdCancel")->click();
+            stillOpen = m_window->isVisible();  // the scan still runs
+            m_window->DropFiles({QStringLiteral("/nowhere/a.vyr")});
+        });
+        m_window->OpenCommand();
+        QVERIFY(disabled);
+        QVERIFY(stillOpen);
+        QVERIFY(!m_window->isVisible());  // closed once the stopped scan returned
+        QCOMPARE(m_shell->messages.size(), std::size_t{1});  // the notice, nothing from the drop
+        QCOMPARE(QString::fromStdString(m_shell->messages[0].text),
+                 QStringLiteral("Press OK and the file will be scanned to attempt\r\nto recover tracks contained "
+                                "inside.\r\n\r\nThis may not recover tracks properly so check results."));
         QVERIFY(m_window->findChild<QWidget*>("cmdOpenFile")->isEnabled());
     }
 

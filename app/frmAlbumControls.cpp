@@ -1,0 +1,127 @@
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStyle>
+#include <QToolButton>
+
+#include "app/AppIcons.h"
+#include "app/Layout.h"
+#include "app/LinkColours.h"
+#include "app/TrackListView.h"
+#include "app/frmAlbum.h"
+
+#ifndef VYR_SITE_ADDRESS
+#error "VYR_SITE_ADDRESS comes from the build settings"
+#endif
+
+// Builds frmAlbum's controls in their fixed places, with their names, hints and tab order.
+namespace vyr::app {
+
+QToolButton* frmAlbum::AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(QString::fromUtf8(hint));
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+void frmAlbum::BuildControls()
+{
+    const auto place = [this](QWidget* widget, const layout::Twips& t) {
+        widget->setGeometry(layout::ToPixels(t, m_dpi));
+    };
+
+    m_list = new TrackListView(this);
+    m_list->setObjectName(QStringLiteral("ListView1"));
+    m_list->setToolTip(QStringLiteral("To modify filenames shown, select item with mouse then click on it "
+                                      "again (or SHIFT+E) to Edit filename."));
+    m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
+    place(m_list, layout::kListView1);
+
+    const auto label = [this, &place](const char* name, const layout::Twips& t) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setAlignment(Qt::AlignCenter);
+        l->setTextFormat(Qt::PlainText);
+        place(l, t);
+        return l;
+    };
+    m_artist = label("lblEXTART", layout::kLblEXTART);
+    m_album = label("lblEXTALB", layout::kLblEXTALB);
+
+    m_leftPanel = new QFrame(this);
+    m_leftPanel->setObjectName(QStringLiteral("Picture1"));
+    place(m_leftPanel, layout::kPicture1);
+    m_open = AddButton(m_leftPanel, "cmdOpenFile", style()->standardIcon(QStyle::SP_DialogOpenButton),
+                       "Open album file, files that already exist in the folder will be un-ticked in the list.");
+    place(m_open, layout::kCmdOpenFile);
+    m_selectAll = AddButton(m_leftPanel, "cmdChoose", CheckBoxIcon(this, true), "Select all files");
+    m_selectAll->setProperty("index", 0);
+    place(m_selectAll, layout::kCmdChoose0);
+    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", CheckBoxIcon(this, false), "De-select all files");
+    m_deselectAll->setProperty("index", 1);
+    place(m_deselectAll, layout::kCmdChoose1);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    place(m_progress, layout::kProgressBar1);
+
+    const QString site = QStringLiteral(VYR_SITE_ADDRESS);
+    m_site = label("lblSite", layout::kLblSite);
+    m_site->setText(site);
+    m_site->setToolTip(QStringLiteral("Click HERE To go to ") + site);
+    QFont font = m_site->font();
+    font.setPointSizeF(9.75);
+    font.setUnderline(true);
+    m_site->setFont(font);
+    SetTextColour(m_site, kLinkColour);
+    m_site->setMouseTracking(true);
+    m_site->installEventFilter(this);
+
+    m_rightPanel = new QFrame(this);
+    m_rightPanel->setObjectName(QStringLiteral("Picture4"));
+    place(m_rightPanel, layout::kPicture4);
+    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", style()->standardIcon(QStyle::SP_DirIcon),
+                               "Prompt for target folder to extract to (on/off)");
+    m_chooseTarget->setCheckable(true);
+    m_chooseTarget->setChecked(false);
+    place(m_chooseTarget, layout::kChkChsTarg);
+    m_extract = AddButton(m_rightPanel, "cmdExtract", style()->standardIcon(QStyle::SP_DialogSaveButton),
+                          "Extract files \"ticked\" in list from Album (does not overwrite files that already "
+                          "exist)");
+    place(m_extract, layout::kCmdExtract);
+    m_cancel = AddButton(m_rightPanel, "cmdCancel", style()->standardIcon(QStyle::SP_DialogCloseButton), "Close");
+    place(m_cancel, layout::kCmdCancel);
+    // The toggle lies under cmdExtract's left edge; raised, its whole face can be clicked.
+    m_chooseTarget->raise();
+
+    // The focus order of the controls that take it: list, then the right panel from the end,
+    // then the left panel from the open button.
+    QWidget::setTabOrder(m_list, m_cancel);
+    QWidget::setTabOrder(m_cancel, m_extract);
+    QWidget::setTabOrder(m_extract, m_chooseTarget);
+    QWidget::setTabOrder(m_chooseTarget, m_open);
+    QWidget::setTabOrder(m_open, m_deselectAll);
+    QWidget::setTabOrder(m_deselectAll, m_selectAll);
+    m_list->setFocus();
+}
+
+void frmAlbum::ConnectControls()
+{
+    connect(m_open, &QToolButton::clicked, this, [this] { OpenCommand(); });
+    connect(m_selectAll, &QToolButton::clicked, this, [this] { ChooseCommand(0); });
+    connect(m_deselectAll, &QToolButton::clicked, this, [this] { ChooseCommand(1); });
+    connect(m_extract, &QToolButton::clicked, this, [this] { ExtractCommand(); });
+    connect(m_cancel, &QToolButton::clicked, this, &QWidget::close);
+    connect(m_list, &TrackListView::renameRequested, this, &frmAlbum::Rename);
+    connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles);
+}
+
+}  // namespace vyr::app

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "support/ByteStream.h"
+
+namespace vyr::support {
+
+// Why a file could not be opened for reading.
+enum class OpenError {
+    None,
+    CannotOpen,  // missing, no permission, ...: the system's error number says which
+    Folder,
+    Fifo,
+    Socket,
+    Device,
+    NotRegular,  // anything else that is not a regular file
+};
+
+struct OpenResult {
+    OpenError error = OpenError::None;
+    int systemError = 0;  // errno, for CannotOpen
+
+    bool Ok() const { return error == OpenError::None; }
+    // One line for the user: the system's text, or what kind of thing the path is.
+    std::string Reason() const;
+};
+
+// An owned, read-only descriptor of a regular file. Opening never blocks: a FIFO, a socket, a
+// device or a folder is refused before anything is read from it, so naming one cannot hang a
+// command. Reads go to an explicit offset, so every reader of one File sees the same bytes
+// whatever the others did, and a file renamed or replaced meanwhile is still the one opened.
+class File final : public ByteStream {
+public:
+    File() = default;
+    ~File() override { Close(); }
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    OpenResult Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    std::int64_t Length() const override { return m_length; }
+    IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override;
+
+    // The descriptor itself, for the kernel's copy routes; -1 when closed. Still owned here.
+    int Descriptor() const { return m_fd; }
+    // Tells the system the file will be read front to back.
+    void ExpectSequentialReads() const;
+
+private:
+    int m_fd = -1;
+    std::int64_t m_length = 0;
+};
+
+}  // namespace vyr::support
