@@ -35,8 +35,7 @@ TrackInfoText SplitTrackInfo(std::string_view line)
     constexpr std::string_view kTag = "EXTINF";
     const auto at = line.find(kTag);
     const auto comma = line.find(',');
-    if (at == std::string_view::npos || comma == std::string_view::npos || comma < at + kTag.size())
-        return {};
+    if (at == std::string_view::npos || comma == std::string_view::npos || comma < at + kTag.size()) return {};
     const std::size_t start = at + kTag.size() + 1;
     TrackInfoText info;
     if (comma > start) info.duration = line.substr(start, comma - start);
@@ -62,14 +61,9 @@ ParsedHeader ParseHeader(const std::vector<std::string>& lines)
     for (const std::string& line : lines) {
         switch (ClassifyLine(line)) {
         case LineKind::PlaylistMarker:
-        case LineKind::FormatMarker:
-            break;
-        case LineKind::AlbumTitle:
-            title = TagValue(line, "EXTALB");
-            break;
-        case LineKind::Artist:
-            artist = TagValue(line, "EXTART");
-            break;
+        case LineKind::FormatMarker: break;
+        case LineKind::AlbumTitle: title = TagValue(line, "EXTALB"); break;
+        case LineKind::Artist: artist = TagValue(line, "EXTART"); break;
         case LineKind::ByteCount: {
             const std::string_view text = TagValue(line, "EXTBYT");
             const auto count = ReadByteCount(text);

@@ -50,8 +50,7 @@ HandOffResult HandOffZip(AlbumWindow& window, const std::string& path)
         result.outcome = HandOffOutcome::RenameFailed;
         result.reason = std::generic_category().message(number);
         window.ShowMessage(Message{support::msg::RenameFailed(path, result.newPath, result.reason),
-                                   MessageIcon::Exclamation, MessageButtons::Ok,
-                                   std::string(support::msg::kAppTitle)});
+                                   MessageIcon::Exclamation, MessageButtons::Ok, std::string(support::msg::kAppTitle)});
         return result;
     } else {
         result.outcome = HandOffOutcome::Renamed;

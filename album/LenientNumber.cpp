@@ -35,10 +35,14 @@ Decimal Parse(std::string_view raw)
         for (i = 2; i < text.size(); ++i) {
             const char c = text[i];
             unsigned d;
-            if (c >= '0' && c <= '9') d = static_cast<unsigned>(c - '0');
-            else if (hex && c >= 'a' && c <= 'f') d = static_cast<unsigned>(c - 'a' + 10);
-            else if (hex && c >= 'A' && c <= 'F') d = static_cast<unsigned>(c - 'A' + 10);
-            else break;
+            if (c >= '0' && c <= '9')
+                d = static_cast<unsigned>(c - '0');
+            else if (hex && c >= 'a' && c <= 'f')
+                d = static_cast<unsigned>(c - 'a' + 10);
+            else if (hex && c >= 'A' && c <= 'F')
+                d = static_cast<unsigned>(c - 'A' + 10);
+            else
+                break;
             if (d >= base) break;
             if (value > (std::numeric_limits<std::uint64_t>::max() - d) / base) {
                 number.tooLarge = true;
@@ -106,8 +110,8 @@ std::optional<std::int64_t> Scaled(const Decimal& number, int scale)
     std::uint64_t value = 0;
     for (const char c : whole) value = value * 10 + static_cast<std::uint64_t>(c - '0');
     if (!fraction.empty()) {
-        const bool pastHalf = fraction[0] > '5' ||
-                              (fraction[0] == '5' && fraction.find_first_not_of('0', 1) != std::string::npos);
+        const bool pastHalf =
+            fraction[0] > '5' || (fraction[0] == '5' && fraction.find_first_not_of('0', 1) != std::string::npos);
         const bool half = fraction[0] == '5' && !pastHalf;
         if (pastHalf || (half && (value & 1u))) ++value;
     }

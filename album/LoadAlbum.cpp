@@ -103,8 +103,7 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
                                        MessageButtons::YesNo)) == MessageAnswer::Yes)
             return Recover(state, window, path, FileKind::NoHeader);
         return LoadResult{FileKind::NoHeader, std::nullopt, {}};
-    case HeaderKind::Album:
-        break;
+    case HeaderKind::Album: break;
     }
 
     ParsedHeader header = ParseHeader(scan.lines);

@@ -33,8 +33,7 @@ bool IsAlbumWrapName(std::string_view name)
 
 bool IsAlbwName(std::string_view path) { return path.ends_with("albw"); }
 
-StartPlan PlanCommandLine(const std::string& commandLine,
-                          const std::function<bool(const std::string&)>& exists)
+StartPlan PlanCommandLine(const std::string& commandLine, const std::function<bool(const std::string&)>& exists)
 {
     if (support::TrimSpaces(commandLine).empty()) return {};
 

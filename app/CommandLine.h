@@ -37,7 +37,6 @@ struct StartPlan {
 
 // What the window's load step does with the command-line text. `exists` is the file test
 // (a regular file of at least one byte).
-StartPlan PlanCommandLine(const std::string& commandLine,
-                          const std::function<bool(const std::string&)>& exists);
+StartPlan PlanCommandLine(const std::string& commandLine, const std::function<bool(const std::string&)>& exists);
 
 }  // namespace vyr::app

@@ -28,8 +28,7 @@ std::string DesktopShell::ShowOpenDialog(QWidget* owner, std::string_view filter
 std::string DesktopShell::BrowseForFolder(std::string_view startFolder, QWidget* owner, std::string_view title)
 {
     const QString start = ToQString(support::BrowseStartFolder(startFolder));
-    const QString chosen = QFileDialog::getExistingDirectory(owner, ToQString(title), start,
-                                                             QFileDialog::ShowDirsOnly);
+    const QString chosen = QFileDialog::getExistingDirectory(owner, ToQString(title), start, QFileDialog::ShowDirsOnly);
     // Only a folder on disk can take the tracks; anything else counts as no choice.
     if (chosen.isEmpty() || !QFileInfo(chosen).isDir()) return {};
     return ToUtf8(QDir::toNativeSeparators(chosen));

@@ -131,10 +131,7 @@ void frmAlbum::SetProgressRange(int minimum, int maximum) { m_progress->setRange
 
 void frmAlbum::SetProgressValue(int value) { m_progress->setValue(value); }
 
-album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message)
-{
-    return m_shell.ShowMessage(this, message);
-}
+album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message) { return m_shell.ShowMessage(this, message); }
 
 void frmAlbum::ProcessEventsCoalesced(bool userInput)
 {
@@ -158,9 +155,6 @@ std::string frmAlbum::BrowseForFolder(std::string_view startFolder, std::string_
 
 bool frmAlbum::ChooseTargetFolder() const { return m_chooseTarget->isChecked(); }
 
-bool frmAlbum::OpenDocument(std::string_view path)
-{
-    return m_shell.OpenUrl(QUrl::fromLocalFile(ToQString(path)));
-}
+bool frmAlbum::OpenDocument(std::string_view path) { return m_shell.OpenUrl(QUrl::fromLocalFile(ToQString(path))); }
 
 }  // namespace vyr::app

@@ -85,7 +85,8 @@ private:
     void ScanWithNotice(const std::string& path, std::string_view notice);
     // Runs a core command with the commands that would start another one disabled, then
     // closes the window if Close was pressed meanwhile. False when another one runs.
-    template <typename Command> bool RunExclusive(Command command);
+    template <typename Command>
+    bool RunExclusive(Command command);
     void SetCommandsEnabled(bool enabled);
     void ProcessEventsCoalesced(bool userInput);
 

@@ -46,15 +46,16 @@ void frmAlbum::LoadStep(const std::string& commandLine)
     switch (plan.action) {
     case StartAction::Nothing: return;
     case StartAction::CommandLineError:
-        ShowMessage({support::msg::NotAValidFile(plan.path), album::MessageIcon::Critical,
-                     album::MessageButtons::Ok, std::string(support::msg::kCommandLineErrorTitle)});
+        ShowMessage({support::msg::NotAValidFile(plan.path), album::MessageIcon::Critical, album::MessageButtons::Ok,
+                     std::string(support::msg::kCommandLineErrorTitle)});
         return;
     case StartAction::ScanAlbumWrap: ScanWithNotice(plan.path, support::msg::kAlbumWrapFile); return;
     case StartAction::Load: Load(plan.path); return;
     }
 }
 
-template <typename Command> bool frmAlbum::RunExclusive(Command command)
+template <typename Command>
+bool frmAlbum::RunExclusive(Command command)
 {
     if (m_busy) return false;
     m_busy = true;
@@ -102,8 +103,8 @@ void frmAlbum::ScanWithNotice(const std::string& path, std::string_view notice)
 void frmAlbum::OpenCommand()
 {
     if (Busy()) return;
-    const std::string path = m_shell.ShowOpenDialog(this, support::msg::kOpenFilter,
-                                                    support::msg::kOpenDialogTitle, m_state.targetFolder);
+    const std::string path =
+        m_shell.ShowOpenDialog(this, support::msg::kOpenFilter, support::msg::kOpenDialogTitle, m_state.targetFolder);
     if (path.empty()) return;
     if (IsAlbwName(path)) {
         ScanWithNotice(path, support::msg::kScanNotice);

@@ -37,8 +37,9 @@ void frmAlbum::BuildControls()
 
     m_list = new TrackListView(this);
     m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setToolTip(QStringLiteral("To modify filenames shown, select item with mouse then click on it "
-                                      "again (or SHIFT+E) to Edit filename."));
+    m_list->setToolTip(
+        QStringLiteral("To modify filenames shown, select item with mouse then click on it "
+                       "again (or SHIFT+E) to Edit filename."));
     m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
     place(m_list, layout::kListView1);
 

@@ -2,7 +2,7 @@
 
 namespace CLI {
 class App;
-}
+}  // namespace CLI
 
 namespace vyr::cli {
 

@@ -103,7 +103,8 @@ nlohmann::ordered_json ReportJson(const std::string& file, const album::AlbumSta
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const extract::RowReport& r : report.rows) {
         nlohmann::ordered_json row{{"row", r.row}, {"fileName", r.fileName}, {"status", extract::StatusName(r.status)}};
-        if (r.status == extract::RowStatus::Failed || r.status == extract::RowStatus::UnsafeName) row["reason"] = r.reason;
+        if (r.status == extract::RowStatus::Failed || r.status == extract::RowStatus::UnsafeName)
+            row["reason"] = r.reason;
         rows.push_back(std::move(row));
     }
     return {{"file", file}, {"targetFolder", state.targetFolder}, {"rows", std::move(rows)}};
@@ -178,7 +179,8 @@ int RunExtract(const ExtractOptions& options)
 
     nlohmann::ordered_json json = nlohmann::ordered_json::array();
     int status = kExitOk;
-    for (const std::string& file : options.files) status = Worse(status, ExtractOne(options, file, tracks, renames, json));
+    for (const std::string& file : options.files)
+        status = Worse(status, ExtractOne(options, file, tracks, renames, json));
     if (options.json) std::cout << (json.size() == 1 ? json[0] : json).dump(2) << '\n';
     return status;
 }
@@ -192,7 +194,8 @@ void AddExtractCommand(CLI::App& app, int& status)
         "extract", "Write the tracks of album files into their own files; existing files are never replaced");
     command->add_option("FILE", options->files, "Album files, each extracted as its own album")->required();
     command->add_option("-o,--output", options->outDir, "Folder to write into (default: each album's own folder)");
-    command->add_option("--tracks", options->tracks, "Rows to write, from 1, such as 1,3-5 (default: rows not yet present)");
+    command->add_option("--tracks", options->tracks,
+                        "Rows to write, from 1, such as 1,3-5 (default: rows not yet present)");
     command->add_option("--rename", options->renames, "Write row ROW under NAME, as a rename in the list would")
         ->allow_extra_args(false)
         ->type_name("ROW=NAME");

@@ -29,17 +29,15 @@ int RunList(const ListOptions& options)
     case album::FileKind::Refused:
         std::cerr << "vyr: " << options.file << ": " << result.reason << '\n';
         return kExitUsage;
-    case album::FileKind::ZipArchive:
-        std::cerr << "vyr: " << options.file << " is a ZIP archive\n";
-        break;
+    case album::FileKind::ZipArchive: std::cerr << "vyr: " << options.file << " is a ZIP archive\n"; break;
     case album::FileKind::AlbumWrap:
     case album::FileKind::NoHeader:
         if (!result.scan)
             std::cerr << "vyr: " << options.file
-                      << (result.kind == album::FileKind::AlbumWrap ? " is an AlbumWrap file\n" : " has no album header\n");
+                      << (result.kind == album::FileKind::AlbumWrap ? " is an AlbumWrap file\n"
+                                                                    : " has no album header\n");
         break;
-    case album::FileKind::Album:
-        break;
+    case album::FileKind::Album: break;
     }
 
     const int status = ExitStatusFor(result);
@@ -59,8 +57,7 @@ void AddListCommand(CLI::App& app, int& status)
     CLI::App* list = app.add_subcommand("list", "List the tracks of an album file");
     list->add_option("FILE", options->file, "The album file (.vyr)")->required();
     list->add_flag("--json", options->json, "Print one JSON object instead of a table");
-    list->add_flag("--scan", options->scan,
-                   "When the file has no album header, scan it for MP3 parts and list those");
+    list->add_flag("--scan", options->scan, "When the file has no album header, scan it for MP3 parts and list those");
     list->callback([options, &status] { status = RunList(*options); });
 }
 

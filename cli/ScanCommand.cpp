@@ -45,7 +45,8 @@ int RunScan(const ScanOptions& options)
 void AddScanCommand(CLI::App& app, int& status)
 {
     auto options = std::make_shared<ScanOptions>();
-    CLI::App* scan = app.add_subcommand("scan", "Scan any file for joined MP3 parts and list them, as for a file without an album header");
+    CLI::App* scan = app.add_subcommand(
+        "scan", "Scan any file for joined MP3 parts and list them, as for a file without an album header");
     scan->add_option("FILE", options->file, "The file to scan")->required();
     scan->add_flag("--json", options->json, "Print one JSON object instead of a table");
     scan->callback([options, &status] { status = RunScan(*options); });

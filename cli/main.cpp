@@ -8,9 +8,8 @@ int main(int argc, char** argv)
 {
     CLI::App app{"vyr: list, scan and extract the tracks of .vyr album files"};
     app.name("vyr");
-    app.set_version_flag("--version", std::to_string(VYR_VERSION_MAJOR) + "." +
-                                          std::to_string(VYR_VERSION_MINOR) + "." +
-                                          std::to_string(VYR_VERSION_PATCH));
+    app.set_version_flag("--version", std::to_string(VYR_VERSION_MAJOR) + "." + std::to_string(VYR_VERSION_MINOR) +
+                                          "." + std::to_string(VYR_VERSION_PATCH));
     app.require_subcommand(1);
 
     int status = vyr::cli::kExitOk;

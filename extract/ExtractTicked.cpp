@@ -26,8 +26,8 @@ bool IsTicked(const album::AlbumWindow& window, int row)
 
 void ShowWarning(album::AlbumWindow& window, std::string_view text, std::string_view title)
 {
-    window.ShowMessage(album::Message{std::string(text), album::MessageIcon::Exclamation,
-                                      album::MessageButtons::Ok, std::string(title)});
+    window.ShowMessage(album::Message{std::string(text), album::MessageIcon::Exclamation, album::MessageButtons::Ok,
+                                      std::string(title)});
 }
 
 // A refused name may hold control characters; the report box shows them as "?".
@@ -71,7 +71,8 @@ std::string_view StatusName(RowStatus status)
 
 int ExtractReport::Count(RowStatus status) const
 {
-    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [&](const RowReport& r) { return r.status == status; }));
+    return static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [&](const RowReport& r) { return r.status == status; }));
 }
 
 bool ExtractReport::AnyRefusedOrFailed() const
@@ -155,8 +156,8 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
             continue;
         }
 
-        const CopyResult copied = CopyFileRange(target, offsets[static_cast<std::size_t>(row)], track.byteCount,
-                                                state.albumPath, options);
+        const CopyResult copied =
+            CopyFileRange(target, offsets[static_cast<std::size_t>(row)], track.byteCount, state.albumPath, options);
         line.status = copied.Ok() ? RowStatus::Written : RowStatus::Failed;
         line.reason = copied.reason;
         window.SetProgressValue(++done);

@@ -15,10 +15,7 @@ namespace {
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 
-std::int32_t Saturate(std::int64_t value)
-{
-    return static_cast<std::int32_t>(std::clamp(value, kInt32Min, kInt32Max));
-}
+std::int32_t Saturate(std::int64_t value) { return static_cast<std::int32_t>(std::clamp(value, kInt32Min, kInt32Max)); }
 
 std::int32_t Saturate(std::uint64_t value)
 {

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -84,8 +84,7 @@ public:
         }
         static std::atomic<unsigned> serial{0};
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name =
-                ".vyr-part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+            const std::string name = ".vyr-part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
             m_fd.Reset(::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (m_fd.valid()) {
                 m_name = name;
@@ -162,8 +161,7 @@ public:
     // it returns, so a failure never leaves bytes behind in it.
     ssize_t Move(int source, off_t& in, int target, std::size_t want)
     {
-        const ssize_t got =
-            ::splice(source, &in, m_write.get(), nullptr, std::min(want, m_capacity), SPLICE_F_MOVE);
+        const ssize_t got = ::splice(source, &in, m_write.get(), nullptr, std::min(want, m_capacity), SPLICE_F_MOVE);
         if (got <= 0) return got;
         for (ssize_t left = got; left > 0;) {
             const ssize_t put =
@@ -223,7 +221,8 @@ CopyResult Stream(int source, int target, std::int64_t start, std::int64_t count
             }
         } else {
             if (buffer.empty()) buffer.resize(kBufferSize);
-            n = ::pread(source, buffer.data(), std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(want)), in);
+            n = ::pread(source, buffer.data(), std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(want)),
+                        in);
             if (n < 0 && errno != EINTR) return Fail(CopyError::ReadFailed, msg::kReasonRead, errno);
             if (n > 0) {
                 if (!WriteAll(target, buffer.data(), static_cast<std::size_t>(n)))
@@ -257,8 +256,7 @@ CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std:
     struct stat info {};
     if (::fstat(source.get(), &info) != 0) return Fail(CopyError::SourceUnreadable, msg::kReasonOpenAlbum, errno);
     if (!S_ISREG(info.st_mode)) return Fail(CopyError::SourceUnreadable, msg::kReasonNotRegular);
-    if (start > info.st_size || count > info.st_size - start)
-        return Fail(CopyError::BadRange, msg::kReasonPastEnd);
+    if (start > info.st_size || count > info.st_size - start) return Fail(CopyError::BadRange, msg::kReasonPastEnd);
 
     // The folder is held open so every later step names the same folder; a link there is
     // refused rather than followed to wherever it points now.
@@ -283,8 +281,7 @@ CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std:
     if (const int number = temp.Create(options.unnamedTemp); number != 0)
         return Fail(CopyError::CreateFailed, msg::kReasonCreate, number);
 
-    if (CopyResult streamed = Stream(source.get(), temp.fd(), start, count, options); !streamed.Ok())
-        return streamed;
+    if (CopyResult streamed = Stream(source.get(), temp.fd(), start, count, options); !streamed.Ok()) return streamed;
 
     if (const int number = temp.Publish(name); number != 0) {
         if (number == EEXIST) return Fail(CopyError::TargetExists, msg::kReasonTargetAppeared);

@@ -19,11 +19,11 @@
 #include <system_error>
 
 #include "album/LoadAlbum.h"
-#include "tests/RecordingWindow.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "fuzz/HeaderChecks.h"
 #include "recovery/ScanAndRecover.h"
+#include "tests/RecordingWindow.h"
 
 namespace vyr::fuzz {
 
@@ -89,8 +89,8 @@ inline std::string ReadWhole(const std::filesystem::path& path)
 inline void CheckListed(const album::AlbumState& state, const test::RecordingWindow& window, Violations& out)
 {
     if (window.ItemCount() != state.tracks.Count())
-        out.push_back("list has " + std::to_string(window.ItemCount()) + " items for "
-                      + std::to_string(state.tracks.Count()) + " rows");
+        out.push_back("list has " + std::to_string(window.ItemCount()) + " items for " +
+                      std::to_string(state.tracks.Count()) + " rows");
     CheckRows(state.tracks, out);
 }
 
@@ -109,7 +109,8 @@ inline void CheckExtraction(album::AlbumState& state, test::RecordingWindow& win
     const auto length = static_cast<std::int64_t>(album.size());
     for (const extract::RowReport& row : report.rows) {
         if (row.row < 0 || row.row >= state.tracks.Count()) {
-            out.push_back("report names row " + std::to_string(row.row) + " of " + std::to_string(state.tracks.Count()));
+            out.push_back("report names row " + std::to_string(row.row) + " of " +
+                          std::to_string(state.tracks.Count()));
             continue;
         }
         if (row.status == extract::RowStatus::Written) {
@@ -118,9 +119,13 @@ inline void CheckExtraction(album::AlbumState& state, test::RecordingWindow& win
             for (int earlier = 0; earlier < row.row; ++earlier) start += state.tracks[earlier].byteCount;
             const std::int64_t count = state.tracks[row.row].byteCount;
             const std::string where = "row " + std::to_string(row.row) + " written ";
-            if (start < 0) out.push_back(where + "from a negative offset " + std::to_string(start));
-            else if (count <= 0 || start + count > length) out.push_back(where + "past the end of the album");
-            else expected.emplace(row.fileName, std::string(album.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count))));
+            if (start < 0)
+                out.push_back(where + "from a negative offset " + std::to_string(start));
+            else if (count <= 0 || start + count > length)
+                out.push_back(where + "past the end of the album");
+            else
+                expected.emplace(row.fileName, std::string(album.substr(static_cast<std::size_t>(start),
+                                                                        static_cast<std::size_t>(count))));
             if (!support::IsPlainFileName(row.fileName)) out.push_back(where + "under a name that is not plain");
         }
     }
@@ -140,8 +145,10 @@ inline void CheckExtraction(album::AlbumState& state, test::RecordingWindow& win
             continue;
         }
         seen.insert(name);
-        if (!entry.is_regular_file() || entry.is_symlink()) out.push_back(name + " is not a regular file");
-        else if (ReadWhole(entry.path()) != match->second) out.push_back(name + " does not hold its row's bytes");
+        if (!entry.is_regular_file() || entry.is_symlink())
+            out.push_back(name + " is not a regular file");
+        else if (ReadWhole(entry.path()) != match->second)
+            out.push_back(name + " does not hold its row's bytes");
     }
     for (const auto& [name, bytes] : expected)
         if (!seen.count(name)) out.push_back("row reported written but " + name + " is missing");
@@ -157,8 +164,8 @@ inline Violations CheckLoadFile(std::string_view bytes, Workspace& workspace)
     test::RecordingWindow window;
     window.defaultAnswer = album::MessageAnswer::Yes;
     const album::LoadResult result = album::LoadAlbum(state, window, workspace.AlbumPath(), {.handOffArchives = false});
-    const bool listed = result.kind == album::FileKind::Album
-                        || (result.scan && *result.scan == recovery::ScanOutcome::Recovered);
+    const bool listed =
+        result.kind == album::FileKind::Album || (result.scan && *result.scan == recovery::ScanOutcome::Recovered);
     if (listed) CheckListed(state, window, out);
     if (result.kind == album::FileKind::Album && state.dataBase != state.headerLength)
         out.push_back("album rows do not start at the header length");
@@ -183,8 +190,8 @@ inline Violations CheckScanFile(std::string_view bytes, Workspace& workspace)
         for (const album::TrackEntry& track : state.tracks)
             if (track.byteCount > 0) total += track.byteCount;
         if (total > static_cast<std::int64_t>(bytes.size()))
-            out.push_back("rows add up to " + std::to_string(total) + " bytes of a " + std::to_string(bytes.size())
-                          + "-byte file");
+            out.push_back("rows add up to " + std::to_string(total) + " bytes of a " + std::to_string(bytes.size()) +
+                          "-byte file");
         CheckListed(state, window, out);
         CheckExtraction(state, window, workspace, bytes, out);
     }

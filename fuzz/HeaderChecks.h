@@ -10,8 +10,8 @@
 
 #include "album/AlbumHeader.h"
 #include "album/FirstPass.h"
-#include "support/ByteStream.h"
 #include "album/TrackTable.h"
+#include "support/ByteStream.h"
 #include "support/Text.h"
 
 namespace vyr::fuzz {
@@ -28,10 +28,7 @@ struct ReferenceHeader {
     int rows = 1;  // the table always keeps row 0
 };
 
-inline bool Contains(std::string_view text, std::string_view part)
-{
-    return text.find(part) != std::string_view::npos;
-}
+inline bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 inline bool IsFileNameLine(std::string_view line)
 {
@@ -44,8 +41,8 @@ inline ReferenceHeader ReadReferenceHeader(std::string_view bytes)
 {
     ReferenceHeader result;
     const auto length = static_cast<std::int64_t>(bytes.size());
-    if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K'
-        && ((bytes[2] == 3 && bytes[3] == 4) || (bytes[2] == 5 && bytes[3] == 6) || (bytes[2] == 7 && bytes[3] == 8))) {
+    if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' &&
+        ((bytes[2] == 3 && bytes[3] == 4) || (bytes[2] == 5 && bytes[3] == 6) || (bytes[2] == 7 && bytes[3] == 8))) {
         result.kind = album::HeaderKind::ZipArchive;
         return result;
     }
@@ -114,7 +111,8 @@ inline void CheckRows(const album::TrackTable& tracks, Violations& out)
         if (track.hasByteCount != (track.byteCount > 0)) out.push_back(where + "hasByteCount disagrees with byteCount");
         if (!support::IsValidUtf8(track.fileName)) out.push_back(where + "fileName is not UTF-8");
         if (!support::IsValidUtf8(track.displayName)) out.push_back(where + "displayName is not UTF-8");
-        if (support::TrimSpaces(track.displayName) != track.displayName) out.push_back(where + "displayName keeps outer spaces");
+        if (support::TrimSpaces(track.displayName) != track.displayName)
+            out.push_back(where + "displayName keeps outer spaces");
         if (support::IsPlainFileName(track.fileName) && LeadsOutOfFolder(track.fileName))
             out.push_back(where + "IsPlainFileName accepts a name that leaves the folder");
     }
@@ -129,11 +127,11 @@ inline Violations CheckHeaderBytes(std::string_view bytes)
     if (scan.refusal) return out;  // beyond the format's limits: refused, nothing more to hold
 
     if (scan.kind != expected.kind)
-        out.push_back("kind " + std::to_string(static_cast<int>(scan.kind)) + ", expected "
-                      + std::to_string(static_cast<int>(expected.kind)));
+        out.push_back("kind " + std::to_string(static_cast<int>(scan.kind)) + ", expected " +
+                      std::to_string(static_cast<int>(expected.kind)));
     if (expected.kind != album::HeaderKind::ZipArchive && scan.headerLength != expected.headerLength)
-        out.push_back("header length " + std::to_string(scan.headerLength) + ", expected "
-                      + std::to_string(expected.headerLength));
+        out.push_back("header length " + std::to_string(scan.headerLength) + ", expected " +
+                      std::to_string(expected.headerLength));
     if (scan.kind != album::HeaderKind::Album || !out.empty()) return out;
 
     const album::ParsedHeader parsed = album::ParseHeader(scan.lines);

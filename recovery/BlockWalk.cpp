@@ -119,7 +119,8 @@ std::int64_t Walker::FirstSync(std::int64_t from, std::int64_t to)
     const auto scan = [this](std::int64_t at, std::int64_t end) {
         while (at < end) {
             const auto* first = At(at);
-            const auto* ff = static_cast<const unsigned char*>(std::memchr(first, 0xFF, static_cast<std::size_t>(end - at)));
+            const auto* ff =
+                static_cast<const unsigned char*>(std::memchr(first, 0xFF, static_cast<std::size_t>(end - at)));
             if (ff == nullptr) break;
             if (ff[1] == 0xFB) return at + (ff - first);
             at += (ff - first) + 1;
@@ -170,7 +171,8 @@ bool Walker::FeedNames(std::int64_t to)
         const std::int64_t dataEnd = m_windowStart + m_windowData;
         if (m_loaded && m_namesFedTo >= m_windowStart && m_namesFedTo < dataEnd) {
             const std::int64_t end = std::min(to, dataEnd);
-            m_names.Feed({reinterpret_cast<const char*>(At(m_namesFedTo)), static_cast<std::size_t>(end - m_namesFedTo)});
+            m_names.Feed(
+                {reinterpret_cast<const char*>(At(m_namesFedTo)), static_cast<std::size_t>(end - m_namesFedTo)});
             m_namesFedTo = end;
             continue;
         }

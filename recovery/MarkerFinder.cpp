@@ -33,8 +33,7 @@ inline bool MarkerAt(const unsigned char* bytes, std::size_t n, std::size_t offs
     case 'X':
         if (room >= 4 && std::memcmp(at, "Xing", 4) == 0) return marker = Marker::Xing, true;
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -62,8 +61,8 @@ void FindSse2(const unsigned char* bytes, std::size_t n, std::vector<MarkerHit>&
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos + 1));
         __m128i m = _mm_and_si128(_mm_cmpeq_epi8(a, tT), _mm_cmpeq_epi8(b, tA));
-        m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, tI),
-                                          _mm_or_si128(_mm_cmpeq_epi8(b, tD), _mm_cmpeq_epi8(b, tn))));
+        m = _mm_or_si128(
+            m, _mm_and_si128(_mm_cmpeq_epi8(a, tI), _mm_or_si128(_mm_cmpeq_epi8(b, tD), _mm_cmpeq_epi8(b, tn))));
         m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, tV), _mm_cmpeq_epi8(b, tB)));
         m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, tX), _mm_cmpeq_epi8(b, ti)));
         auto mask = static_cast<unsigned>(_mm_movemask_epi8(m));
@@ -95,8 +94,7 @@ constexpr std::array<unsigned char, 64> Table(std::initializer_list<unsigned cha
 constexpr auto kFirstBytes = Table({'T', 'I', 'V', 'X'});
 constexpr auto kSecondBytes = Table({'A', 'D', 'n', 'B', 'i'});
 
-__attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::size_t n,
-                                               std::vector<MarkerHit>& hits)
+__attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::size_t n, std::vector<MarkerHit>& hits)
 {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstBytes.data()));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondBytes.data()));
@@ -117,7 +115,7 @@ __attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::s
 
 // The same test 64 bytes at a time; a compare under a mask is the AND for free.
 __attribute__((target("avx512f,avx512bw"))) void FindAvx512(const unsigned char* bytes, std::size_t n,
-                                                             std::vector<MarkerHit>& hits)
+                                                            std::vector<MarkerHit>& hits)
 {
     const __m512i first = _mm512_loadu_si512(kFirstBytes.data());
     const __m512i second = _mm512_loadu_si512(kSecondBytes.data());
@@ -157,20 +155,15 @@ bool FinderAvailable(FinderKind kind)
 {
     switch (kind) {
     case FinderKind::Scalar:
-    case FinderKind::Best:
-        return true;
+    case FinderKind::Best: return true;
 #ifdef VYR_X86
-    case FinderKind::Sse2:
-        return true;
-    case FinderKind::Avx2:
-        return HasAvx2();
-    case FinderKind::Avx512:
-        return HasAvx512();
+    case FinderKind::Sse2: return true;
+    case FinderKind::Avx2: return HasAvx2();
+    case FinderKind::Avx512: return HasAvx512();
 #else
     case FinderKind::Sse2:
     case FinderKind::Avx2:
-    case FinderKind::Avx512:
-        return false;
+    case FinderKind::Avx512: return false;
 #endif
     }
     return false;

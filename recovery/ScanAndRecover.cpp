@@ -43,14 +43,20 @@ private:
         std::int64_t high = position;
         while (low < high) {
             const std::int64_t mid = low + (high - low) / 2;
-            if (Value(mid, length) < m_value) low = mid + 1; else high = mid;
+            if (Value(mid, length) < m_value)
+                low = mid + 1;
+            else
+                high = mid;
         }
         m_from = low;
         low = position + 1;  // first position past it with a larger value: search [position + 1, length]
         high = length;
         while (low < high) {
             const std::int64_t mid = low + (high - low) / 2;
-            if (Value(mid, length) > m_value) high = mid; else low = mid + 1;
+            if (Value(mid, length) > m_value)
+                high = mid;
+            else
+                low = mid + 1;
         }
         m_to = low;
     }
@@ -110,8 +116,7 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     }
 
     const std::string listed = ListedName(path);
-    for (int i = 0; i < state.tracks.Count(); ++i)
-        state.tracks[i].fileName = RowFileName(i, walk.headerNames, listed);
+    for (int i = 0; i < state.tracks.Count(); ++i) state.tracks[i].fileName = RowFileName(i, walk.headerNames, listed);
 
     if (state.tracks.Count() == 1) {
         ShowNotice(window, support::msg::kCannotLocate);

@@ -37,10 +37,7 @@ std::string OpenResult::Reason() const
     return {};
 }
 
-File::File(File&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_length(std::exchange(other.m_length, 0))
-{
-}
+File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)), m_length(std::exchange(other.m_length, 0)) {}
 
 File& File::operator=(File&& other) noexcept
 {

@@ -39,10 +39,7 @@ std::string RenameFailed(std::string_view from, std::string_view to, std::string
     return Lines({"Cannot rename the file", from, "to", to, reason});
 }
 
-std::string NotAValidFile(std::string_view commandLine)
-{
-    return Lines({commandLine, " is not a valid file"});
-}
+std::string NotAValidFile(std::string_view commandLine) { return Lines({commandLine, " is not a valid file"}); }
 
 std::string RenameRefused(std::string_view name)
 {

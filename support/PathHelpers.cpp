@@ -54,8 +54,8 @@ std::string FormatDuration(FixedPoint seconds)
     if (minutes > 59)
         std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", hours, minutes - 60 * hours, wholeSeconds);
     else
-        std::snprintf(text, sizeof text, "%s%02lld:%02lld", minutes < 0 ? "-" : "",
-                      minutes < 0 ? -minutes : minutes, wholeSeconds);
+        std::snprintf(text, sizeof text, "%s%02lld:%02lld", minutes < 0 ? "-" : "", minutes < 0 ? -minutes : minutes,
+                      wholeSeconds);
     return text;
 }
 

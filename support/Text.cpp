@@ -49,10 +49,17 @@ bool IsValidUtf8(std::string_view bytes)
             ++i;
             continue;
         }
-        if (b >= 0xC2 && b <= 0xDF) { length = 2; c = b & 0x1F; }
-        else if (b >= 0xE0 && b <= 0xEF) { length = 3; c = b & 0x0F; }
-        else if (b >= 0xF0 && b <= 0xF4) { length = 4; c = b & 0x07; }
-        else return false;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+            c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            c = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            c = b & 0x07;
+        } else
+            return false;
         if (i + length > bytes.size()) return false;
         for (std::size_t k = 1; k < length; ++k) {
             const auto t = static_cast<unsigned char>(bytes[i + k]);
@@ -75,9 +82,12 @@ std::string ToDisplayText(std::string_view bytes)
     out.reserve(bytes.size() * 2);
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80) out += ch;
-        else if (b < 0xA0) AppendUtf8(out, kCp1252High[b - 0x80]);
-        else AppendUtf8(out, b);
+        if (b < 0x80)
+            out += ch;
+        else if (b < 0xA0)
+            AppendUtf8(out, kCp1252High[b - 0x80]);
+        else
+            AppendUtf8(out, b);
     }
     return out;
 }

@@ -23,11 +23,11 @@ ParsedHeader Parse(std::string_view bytes)
     return ParseHeader(scan.lines);
 }
 
-const std::string kWorkedExample = test::Album(
-    {"#EXTM3U", "#EXTVYR", "#EXTALB:Summer Songs", "#EXTART:The Example Band", "#EXTBYT:3145728",
-     "#EXTINF:215,Opening Theme", "01 Opening Theme.mp3", "#EXTBYT:2097152", "#EXTINF:187,Last Call",
-     "02 Last Call.mp3", "#EXTBIN"},
-    std::string(5'243'079 - 199, '\0'));
+const std::string kWorkedExample =
+    test::Album({"#EXTM3U", "#EXTVYR", "#EXTALB:Summer Songs", "#EXTART:The Example Band", "#EXTBYT:3145728",
+                 "#EXTINF:215,Opening Theme", "01 Opening Theme.mp3", "#EXTBYT:2097152", "#EXTINF:187,Last Call",
+                 "02 Last Call.mp3", "#EXTBIN"},
+                std::string(5'243'079 - 199, '\0'));
 
 TEST(album_header, reads_the_two_track_worked_example)
 {
@@ -52,9 +52,9 @@ TEST(album_header, reads_the_two_track_worked_example)
 
 TEST(album_header, pending_values_carry_over_to_later_tracks)
 {
-    const ParsedHeader header = Parse(test::Album(
-        {"#EXTBYT:300", "#EXTINF:10,First", "a.mp3", "b.mp3", "#EXTINF:20,Third", "c.mp3", "#EXTBIN"},
-        std::string(1000, 'x')));
+    const ParsedHeader header =
+        Parse(test::Album({"#EXTBYT:300", "#EXTINF:10,First", "a.mp3", "b.mp3", "#EXTINF:20,Third", "c.mp3", "#EXTBIN"},
+                          std::string(1000, 'x')));
     ASSERT_EQ(header.tracks.Count(), 3);
     EXPECT_EQ(header.tracks[1].byteCount, 300);
     EXPECT_EQ(header.tracks[1].displayName, "First");
@@ -226,8 +226,8 @@ TEST(album_header, refuses_albums_beyond_the_format_limits)
 
 TEST(album_header, byte_counts_of_zero_or_less_are_no_byte_count)
 {
-    const ParsedHeader header = Parse(test::Album({"#EXTBYT:0", "a.mp3", "#EXTBYT:-5", "b.mp3", "#EXTBIN"},
-                                                  std::string(100, 'x')));
+    const ParsedHeader header =
+        Parse(test::Album({"#EXTBYT:0", "a.mp3", "#EXTBYT:-5", "b.mp3", "#EXTBIN"}, std::string(100, 'x')));
     ASSERT_EQ(header.tracks.Count(), 2);
     EXPECT_FALSE(header.tracks[0].hasByteCount);
     EXPECT_FALSE(header.tracks[1].hasByteCount);
@@ -236,11 +236,16 @@ TEST(album_header, byte_counts_of_zero_or_less_are_no_byte_count)
 
 TEST(album_header, header_text_that_is_not_utf8_is_read_as_windows_1252)
 {
-    const ParsedHeader header = Parse(test::Album({"#EXTALB:Caf\xE9", "#EXTINF:1,Na\xEFve", "S\xE9" "ance.mp3", "#EXTBIN"},
+    const ParsedHeader header = Parse(test::Album({"#EXTALB:Caf\xE9", "#EXTINF:1,Na\xEFve",
+                                                   "S\xE9"
+                                                   "ance.mp3",
+                                                   "#EXTBIN"},
                                                   std::string(100, 'x')));
     EXPECT_EQ(header.title, "Caf\xC3\xA9");
     ASSERT_EQ(header.tracks.Count(), 1);
-    EXPECT_EQ(header.tracks[0].fileName, "S\xC3\xA9" "ance.mp3");
+    EXPECT_EQ(header.tracks[0].fileName,
+              "S\xC3\xA9"
+              "ance.mp3");
     EXPECT_EQ(header.tracks[0].displayName, "Na\xC3\xAFve");
 }
 

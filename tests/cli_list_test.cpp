@@ -8,10 +8,10 @@
 namespace vyr::test {
 namespace {
 
-const std::string kAlbum = Album({"#EXTM3U", "#EXTALB:Summer Songs", "#EXTART:The Example Band", "#EXTBYT:1000",
-                                  "#EXTINF:215.25,Opening Theme", "01 Opening.mp3", "#EXTBYT:2000",
-                                  "#EXTINF:187,Last Call", "02 Last Call.mp3", "#EXTBIN"},
-                                 PatternBytes(3000));
+const std::string kAlbum = Album(
+    {"#EXTM3U", "#EXTALB:Summer Songs", "#EXTART:The Example Band", "#EXTBYT:1000", "#EXTINF:215.25,Opening Theme",
+     "01 Opening.mp3", "#EXTBYT:2000", "#EXTINF:187,Last Call", "02 Last Call.mp3", "#EXTBIN"},
+    PatternBytes(3000));
 
 TEST(cli_list, prints_the_album_as_json_with_offsets_and_ticks)
 {
@@ -97,9 +97,12 @@ TEST(cli_list, exits_2_for_usage_errors_and_unreadable_or_refused_files)
 {
     TempDir dir;
     WriteFile(dir / "big.vyr", Album({"#EXTBYT:9999999999", "a.mp3", "#EXTBIN"}, std::string(100, 'x')));
-    const std::vector<std::vector<std::string>> cases = {
-        {"list"}, {"list", "--bogus", "x"}, {"nothing"}, {"list", dir / "missing.vyr"}, {"list", dir.path()},
-        {"list", dir / "big.vyr"}};
+    const std::vector<std::vector<std::string>> cases = {{"list"},
+                                                         {"list", "--bogus", "x"},
+                                                         {"nothing"},
+                                                         {"list", dir / "missing.vyr"},
+                                                         {"list", dir.path()},
+                                                         {"list", dir / "big.vyr"}};
     for (const auto& arguments : cases) {
         const CliRun run = RunCli(arguments);
         EXPECT_EQ(run.status, 2) << arguments.back() << run.err;

@@ -82,13 +82,15 @@ TEST_F(CopyFileRangeTest, copies_exactly_the_range_or_refuses_it_before_creating
         const CopyResult result = CopyFileRange(path, c.start, c.count, Source(), OptionsFor(c.way));
         EXPECT_EQ(result.error, c.expected) << result.reason;
         if (c.expected == CopyError::None) {
-            EXPECT_EQ(ReadFile(path), album.substr(static_cast<std::size_t>(c.start), static_cast<std::size_t>(c.count)));
+            EXPECT_EQ(ReadFile(path),
+                      album.substr(static_cast<std::size_t>(c.start), static_cast<std::size_t>(c.count)));
         } else {
             EXPECT_FALSE(std::filesystem::exists(path));
             EXPECT_FALSE(result.reason.empty());
         }
     }
-    EXPECT_EQ(Entries(target.folder()), (Strings{"fallback_to_the_end", "middle", "named_temporary_middle", "to_the_end", "whole_file"}));
+    EXPECT_EQ(Entries(target.folder()),
+              (Strings{"fallback_to_the_end", "middle", "named_temporary_middle", "to_the_end", "whole_file"}));
 }
 
 TEST_F(CopyFileRangeTest, streams_a_large_range_in_pieces_and_reports_progress)
@@ -129,7 +131,8 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
         std::string_view reason;
     };
     const Case cases[] = {
-        {"missing source", target / "a.mp3", source / "missing.vyr", CopyError::SourceUnreadable, msg::kReasonOpenAlbum},
+        {"missing source", target / "a.mp3", source / "missing.vyr", CopyError::SourceUnreadable,
+         msg::kReasonOpenAlbum},
         {"source is a folder", target / "b.mp3", source.path().string(), CopyError::SourceUnreadable,
          msg::kReasonNotRegular},
         {"missing folder", target / "nowhere/c.mp3", Source(), CopyError::TargetFolderUnusable, msg::kReasonOpenFolder},
@@ -153,7 +156,8 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
     EXPECT_EQ(ReadFile(target / "empty.mp3"), "");
     EXPECT_FALSE(std::filesystem::exists(source / "victim"));
     EXPECT_EQ(ReadFile(Source()), album);
-    EXPECT_EQ(Entries(target.folder()), (Strings{"empty.mp3", "link-to-file.mp3", "link.mp3", "linked", "present.mp3", "real"}));
+    EXPECT_EQ(Entries(target.folder()),
+              (Strings{"empty.mp3", "link-to-file.mp3", "link.mp3", "linked", "present.mp3", "real"}));
     EXPECT_TRUE(Entries(target / "real").empty());
 }
 

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "support/Messages.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RunCli.h"
 #include "tests/extract_mounts.h"
-#include "support/Messages.h"
 
 namespace vyr::test {
 namespace {
@@ -17,7 +17,8 @@ const std::string kData = PatternBytes(6000);
 
 std::string ThreeTracks(std::string_view third = "c.mp3")
 {
-    return Album({"#EXTM3U", "#EXTBYT:1000", "a.mp3", "#EXTBYT:2000", "b.mp3", "#EXTBYT:3000", third, "#EXTBIN"}, kData);
+    return Album({"#EXTM3U", "#EXTBYT:1000", "a.mp3", "#EXTBYT:2000", "b.mp3", "#EXTBYT:3000", third, "#EXTBIN"},
+                 kData);
 }
 
 Strings Statuses(const nlohmann::json& album)
@@ -47,13 +48,15 @@ TEST(cli_extract, writes_the_rows_not_yet_in_the_output_folder)
     EXPECT_EQ(ReadFile(out / "a.mp3"), kData.substr(0, 1000));
     EXPECT_EQ(ReadFile(out / "b.mp3"), "mine");
     EXPECT_EQ(ReadFile(out / "c.mp3"), kData.substr(3000, 3000));
-    EXPECT_EQ(run.err, dir / "Live.vyr" + ": 2 written, 0 skipped as present, 0 refused, 0 failed, in " + out.folder() + "\n");
+    EXPECT_EQ(run.err,
+              dir / "Live.vyr" + ": 2 written, 0 skipped as present, 0 refused, 0 failed, in " + out.folder() + "\n");
 
     // The album's own folder by default; a second run finds everything there.
     EXPECT_EQ(RunCli({"extract", dir / "Live.vyr"}).status, 0);
     const CliRun again = RunCli({"extract", dir / "Live.vyr"});
     EXPECT_EQ(again.status, 0);
-    EXPECT_EQ(again.out, dir / "Live.vyr" + ": 0 written, 0 skipped as present, 0 refused, 0 failed, in " + dir.folder() + "\n");
+    EXPECT_EQ(again.out,
+              dir / "Live.vyr" + ": 0 written, 0 skipped as present, 0 refused, 0 failed, in " + dir.folder() + "\n");
     EXPECT_EQ(ReadFile(dir / "b.mp3"), kData.substr(1000, 2000));
 }
 
@@ -82,7 +85,8 @@ TEST(cli_extract, refused_and_failed_rows_give_status_1_with_their_reasons)
     EXPECT_EQ(json["rows"][2]["reason"], support::msg::kReasonBadName);
     EXPECT_FALSE(std::filesystem::exists(dir / "escape.mp3"));
     EXPECT_NE(run.err.find(support::msg::kFailuresHeading), std::string::npos);
-    EXPECT_NE(run.err.find(": 2 written, 0 skipped as present, 1 refused, 0 failed, in "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": 2 written, 0 skipped as present, 1 refused, 0 failed, in "), std::string::npos)
+        << run.err;
 
     // The last row now runs one byte past the end of the album.
     WriteFile(dir / "Short.vyr", ThreeTracks().substr(0, ThreeTracks().size() - 1));

@@ -7,9 +7,9 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "tests/RecordingWindow.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
+#include "tests/RecordingWindow.h"
 
 namespace vyr::extract {
 namespace {
@@ -28,7 +28,8 @@ public:
 // A sparse file: zeros everywhere but a few marks, so 4 GiB take a few KiB of disk.
 class SparseFile {
 public:
-    SparseFile(const std::string& path, std::int64_t size) : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644))
+    SparseFile(const std::string& path, std::int64_t size)
+        : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644))
     {
         EXPECT_GE(m_fd, 0);
         EXPECT_EQ(::ftruncate(m_fd, size), 0);

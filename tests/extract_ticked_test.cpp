@@ -5,11 +5,11 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "tests/RecordingWindow.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "extract_mounts.h"
 #include "support/Messages.h"
+#include "tests/RecordingWindow.h"
 
 namespace vyr::extract {
 namespace {
@@ -149,12 +149,10 @@ TEST_F(ExtractTickedTest, the_base_is_where_the_loader_or_scanner_said_row_zero_
 TEST_F(ExtractTickedTest, rows_that_are_not_written_still_move_the_later_rows)
 {
     WriteFile(target / "present.mp3", "old");
-    Load({{"nosize.mp3", 700, false},
-          {"unticked.mp3", 100, true, false},
-          {"present.mp3", 50},
-          {"last.mp3", 10}});
+    Load({{"nosize.mp3", 700, false}, {"unticked.mp3", 100, true, false}, {"present.mp3", 50}, {"last.mp3", 10}});
     const ExtractReport report = Extract();
-    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::NoSize, RowStatus::Unticked, RowStatus::Exists, RowStatus::Written}));
+    EXPECT_EQ(Statuses(report),
+              (std::vector{RowStatus::NoSize, RowStatus::Unticked, RowStatus::Exists, RowStatus::Written}));
     EXPECT_EQ(ReadFile(target / "last.mp3"), Bytes(300 + 700 + 100 + 50, 10));
     EXPECT_EQ(ReadFile(target / "present.mp3"), "old");
     // The row without a size is not eligible; the present file takes no progress step.
@@ -181,8 +179,8 @@ TEST_F(ExtractTickedTest, a_row_to_the_end_is_written_and_one_byte_past_is_repor
     EXPECT_TRUE(Entries(other.folder()).empty());
     EXPECT_EQ(window.progressValues, (std::vector{0, 1, 0})) << "a failed copy is still an attempt";
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, std::string(msg::kFailuresHeading) + "\r\nlong.mp3: " +
-                                           std::string(msg::kReasonPastEnd));
+    EXPECT_EQ(window.messages[0].text,
+              std::string(msg::kFailuresHeading) + "\r\nlong.mp3: " + std::string(msg::kReasonPastEnd));
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
@@ -263,9 +261,9 @@ TEST_F(ExtractTickedTest, unsafe_and_duplicate_names_are_refused_and_listed)
           {"ok.mp3", 10}});
     state.targetFolder = inner.folder();
     const ExtractReport report = Extract();
-    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::UnsafeName, RowStatus::UnsafeName, RowStatus::UnsafeName,
-                                             RowStatus::UnsafeName, RowStatus::Written, RowStatus::Failed,
-                                             RowStatus::Written}));
+    EXPECT_EQ(Statuses(report),
+              (std::vector{RowStatus::UnsafeName, RowStatus::UnsafeName, RowStatus::UnsafeName, RowStatus::UnsafeName,
+                           RowStatus::Written, RowStatus::Failed, RowStatus::Written}));
     EXPECT_EQ(Entries(inner.folder()), (Strings{"ok.mp3", "same.mp3"}));
     EXPECT_EQ(ReadFile(inner / "same.mp3"), Bytes(340, 10));
     EXPECT_FALSE(std::filesystem::exists(inner.path().parent_path() / "escape.mp3"));
@@ -308,24 +306,31 @@ TEST(ExtractTickedFaults, are_reported_and_change_nothing)
     };
     const Case cases[] = {
         {"album removed", [](Scene& s) { std::filesystem::remove(s.state.albumPath); }, msg::kReasonOpenAlbum, {}, {}},
-        {"album truncated", [](Scene& s) { std::filesystem::resize_file(s.state.albumPath, 400); },
-         msg::kReasonPastEnd, {}, {"album.vyr"}},
+        {"album truncated",
+         [](Scene& s) { std::filesystem::resize_file(s.state.albumPath, 400); },
+         msg::kReasonPastEnd,
+         {},
+         {"album.vyr"}},
         {"name taken after the check",
-         [](Scene& s) {
-             s.volume.whileAsked = [&s] { WriteFile(s.target / "a.mp3", "theirs"); };
-         },
-         msg::kReasonTargetExists, {"a.mp3"}, {"album.vyr"}},
+         [](Scene& s) { s.volume.whileAsked = [&s] { WriteFile(s.target / "a.mp3", "theirs"); }; },
+         msg::kReasonTargetExists,
+         {"a.mp3"},
+         {"album.vyr"}},
         {"link placed at the name",
          [](Scene& s) {
              s.volume.whileAsked = [&s] { std::filesystem::create_symlink(s.source / "victim", s.target / "a.mp3"); };
          },
-         msg::kReasonTargetExists, {"a.mp3"}, {"album.vyr"}},
+         msg::kReasonTargetExists,
+         {"a.mp3"},
+         {"album.vyr"}},
         {"folder replaced by a link",
          [](Scene& s) {
              std::filesystem::remove(s.target.path());
              std::filesystem::create_directory_symlink(s.source.path(), s.target.path());
          },
-         msg::kReasonFolderIsLink, {"album.vyr"}, {"album.vyr"}},
+         msg::kReasonFolderIsLink,
+         {"album.vyr"},
+         {"album.vyr"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -341,7 +346,8 @@ TEST(ExtractTickedFaults, are_reported_and_change_nothing)
         if (c.sourceAfter.size() == 1) {
             EXPECT_EQ(test::ReadWhole(scene.source / "album.vyr").substr(0, 400), scene.Bytes(0, 400));
         }
-        if (std::filesystem::is_regular_file(scene.target / "a.mp3") && !std::filesystem::is_symlink(scene.target / "a.mp3")) {
+        if (std::filesystem::is_regular_file(scene.target / "a.mp3") &&
+            !std::filesystem::is_symlink(scene.target / "a.mp3")) {
             EXPECT_EQ(ReadFile(scene.target / "a.mp3"), "theirs");
         }
         ASSERT_EQ(scene.window.messages.size(), 1u);

@@ -109,7 +109,8 @@ TEST(fuzz_regression, leaving_the_folder)
 {
     for (const char* name : {"", ".", "..", "a/b", "..\\x", "tab\there", "del\x7f"})
         EXPECT_TRUE(vyr::fuzz::LeadsOutOfFolder(name)) << name;
-    for (const char* name : {"01 Song.mp3", "...", "caf\xc3\xa9.mp3"}) EXPECT_FALSE(vyr::fuzz::LeadsOutOfFolder(name)) << name;
+    for (const char* name : {"01 Song.mp3", "...", "caf\xc3\xa9.mp3"})
+        EXPECT_FALSE(vyr::fuzz::LeadsOutOfFolder(name)) << name;
 }
 
 }  // namespace

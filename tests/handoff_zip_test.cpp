@@ -4,9 +4,9 @@
 
 #include "TestFiles.h"
 #include "album/HandOffZip.h"
-#include "tests/RecordingWindow.h"
 #include "extract_mounts.h"
 #include "support/Messages.h"
+#include "tests/RecordingWindow.h"
 
 namespace vyr::album {
 namespace {

@@ -72,8 +72,8 @@ TEST(file_exists, only_a_regular_file_of_at_least_one_byte_exists)
 TEST(format_duration, drops_fractions_and_switches_to_hours_past_59_minutes)
 {
     const std::pair<std::int64_t, const char*> cases[] = {
-        {245'0000, "04:05"},     {245'9000, "04:05"},       {59'9900, "00:59"},
-        {3599'0000, "59:59"},    {3600'0000, "1:00:00"},    {3725'5000, "1:02:05"},
+        {245'0000, "04:05"},        {245'9000, "04:05"},    {59'9900, "00:59"},
+        {3599'0000, "59:59"},       {3600'0000, "1:00:00"}, {3725'5000, "1:02:05"},
         {360000'0000, "100:00:00"}, {0, "00:00"},           {-1'0000, "-01:59"},
     };
     for (const auto& [raw, text] : cases) EXPECT_EQ(FormatDuration(FixedPoint::FromRaw(raw)), text) << raw;
@@ -82,8 +82,14 @@ TEST(format_duration, drops_fractions_and_switches_to_hours_past_59_minutes)
 TEST(size_text, divides_by_1023_8_and_rounds_half_away_from_zero)
 {
     const std::pair<std::int64_t, const char*> cases[] = {
-        {3'145'728, "3,073Kb"}, {2'097'152, "2,048Kb"}, {1'000'000, "977Kb"}, {5'000'000, "4,884Kb"},
-        {512, "1Kb"},           {511, "Kb"},            {300, "Kb"},          {0, "Kb"},
+        {3'145'728, "3,073Kb"},
+        {2'097'152, "2,048Kb"},
+        {1'000'000, "977Kb"},
+        {5'000'000, "4,884Kb"},
+        {512, "1Kb"},
+        {511, "Kb"},
+        {300, "Kb"},
+        {0, "Kb"},
         {2'147'483'647, "2,097,562Kb"},
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeText(bytes, ","), text) << bytes;

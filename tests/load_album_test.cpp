@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "album/LoadAlbum.h"
-#include "tests/RecordingWindow.h"
 #include "support/Messages.h"
 #include "tests/AlbumBuilder.h"
+#include "tests/RecordingWindow.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::album {
@@ -40,11 +40,11 @@ protected:
     test::RecordingWindow window;
 };
 
-const std::string kThreeTracks = test::Album(
-    {"#EXTM3U", "#EXTALB: Summer Songs ", "#EXTART:The Example Band", "#EXTBYT:1000", "#EXTINF:215,Opening Theme",
-     "01 Opening.mp3", "#EXTBYT:2000", "#EXTINF:187,Last Call", "02 Last Call.mp3", "#EXTBYT:3000",
-     "#EXTINF:3725.5,Encore", "03 Encore.mp3", "#EXTBIN"},
-    test::PatternBytes(6000));
+const std::string kThreeTracks =
+    test::Album({"#EXTM3U", "#EXTALB: Summer Songs ", "#EXTART:The Example Band", "#EXTBYT:1000",
+                 "#EXTINF:215,Opening Theme", "01 Opening.mp3", "#EXTBYT:2000", "#EXTINF:187,Last Call",
+                 "02 Last Call.mp3", "#EXTBYT:3000", "#EXTINF:3725.5,Encore", "03 Encore.mp3", "#EXTBIN"},
+                test::PatternBytes(6000));
 
 TEST_F(LoadAlbumTest, lists_an_album_with_its_columns_cells_ticks_and_labels)
 {

@@ -7,8 +7,8 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "tests/RecordingWindow.h"
 #include "recovery/ScanAndRecover.h"
+#include "tests/RecordingWindow.h"
 
 // Real encoder output (scripts/make-mp3-material): lame's files with and without ID3 tags, CBR
 // with an "Info" frame and VBR with "Xing", joined here end to end, and one mp3wrap file.
@@ -74,7 +74,9 @@ std::vector<MaterialCase> Cases()
          cbr32,
          {vbr44, cbr32, vbr48}},
         // mp3wrap's own tag and index, then its inputs unchanged, then one zero byte.
-        {"mp3wrap", {"wrapped_MP3WRAP.mp3"}, wrapped.substr(0, wrapped.find("ID3\x03", 1)),
+        {"mp3wrap",
+         {"wrapped_MP3WRAP.mp3"},
+         wrapped.substr(0, wrapped.find("ID3\x03", 1)),
          {cbr44, vbr44 + std::string(1, '\0')}},
     };
 }
@@ -98,8 +100,8 @@ TEST(recovery_mp3_material, parts_come_out_byte_identical)
         SCOPED_TRACE(c.name);
         const std::vector<std::string> parts = ScannedParts(c);
         ASSERT_EQ(c.expectedRest.size() + 1, parts.size());
-        EXPECT_TRUE(parts[0] == c.expectedFirst) << "row 0: " << parts[0].size() << " bytes, expected "
-                                                  << c.expectedFirst.size();
+        EXPECT_TRUE(parts[0] == c.expectedFirst)
+            << "row 0: " << parts[0].size() << " bytes, expected " << c.expectedFirst.size();
         for (std::size_t i = 1; i < parts.size(); ++i)
             EXPECT_TRUE(parts[i] == c.expectedRest[i - 1])
                 << "row " << i << ": " << parts[i].size() << " bytes, expected " << c.expectedRest[i - 1].size();

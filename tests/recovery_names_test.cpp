@@ -31,7 +31,9 @@ TEST(recovery_header_names, split_at_mp3_after_the_last_bracket)
         Names expected;
     } cases[] = {
         {"no .mp3: no names", "#EXTM3U\r\nSong\r\n", {""}},
-        {"album header lines", "#EXTINF:3,x\r\n[01] First.mp3\r\n#EXTINF:4,y\r\n[02] Second.mp3\r\n#EXT", {"First", "Second"}},
+        {"album header lines",
+         "#EXTINF:3,x\r\n[01] First.mp3\r\n#EXTINF:4,y\r\n[02] Second.mp3\r\n#EXT",
+         {"First", "Second"}},
         {"text after the last ] only, trimmed", "a]b]  Long Name  .mp3", {"Long Name"}},
         {"no ]: the whole piece", "  Plain.mp3", {"Plain"}},
         {"empty names before the first are dropped", ".mp3 ] .mp3One.mp3", {"One"}},

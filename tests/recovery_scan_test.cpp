@@ -5,10 +5,10 @@
 
 #include "TestFiles.h"
 #include "album/AlbumState.h"
-#include "tests/RecordingWindow.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/Messages.h"
 #include "support/Text.h"
+#include "tests/RecordingWindow.h"
 
 namespace vyr::recovery {
 namespace {

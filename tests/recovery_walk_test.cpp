@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "recovery/BlockWalk.h"
-#include "support/ByteStream.h"
 #include "recovery/MarkerFinder.h"
 #include "recovery_naive_walk.h"
+#include "support/ByteStream.h"
 
 namespace vyr::recovery {
 namespace {
@@ -77,27 +77,55 @@ std::vector<WalkCase> WorkedCases()
         {"sync across the first two blocks", Fill(511) + kSync + Fill(600), 511, 0, {}, {0}},
         {"sync at offset 0", kSync + Fill(2000), 0, 0, {}, {0}},
         {"943-byte header, parts of 5,000 and 7,000 bytes", twoParts, 943, 943, {5943, 12943}, {5000, 7000}},
-        {"last part kept after the last tag", header943 + TaggedPart(5000) + kSync + Fill(3000), 943, 943, {5943},
+        {"last part kept after the last tag",
+         header943 + TaggedPart(5000) + kSync + Fill(3000),
+         943,
+         943,
+         {5943},
          {5000, 3002}},
-        {"tag with a byte above 126 ends nothing", Fill(700) + "TAG" + Fill(60, 'b') + "\x7F" + Fill(64, 'b') + Fill(900),
-         0, 0, {}, {0}},
+        {"tag with a byte above 126 ends nothing",
+         Fill(700) + "TAG" + Fill(60, 'b') + "\x7F" + Fill(64, 'b') + Fill(900),
+         0,
+         0,
+         {},
+         {0}},
         {"tag less than 128 bytes before the end: part cut at the end", shortTag, 0, 0, {828, 1956}, {828, 1100}},
         {"a first part is cut at the end too", Fill(2) + "TAG" + Fill(31, 'b'), 0, 0, {130}, {36}},
         {"TAG in the first block ends a part", Fill(200) + TextTag() + Fill(1000), 0, 0, {328}, {328, 1000}},
         {"ID3v2.3 in the first block makes no boundary", Fill(100) + "ID3\x03" + Fill(2000), 0, 0, {}, {0}},
         {"ID3v2.3 after the first block", Fill(1000) + "ID3\x03" + Fill(2000), 0, 0, {1000}, {1000, 2004}},
-        {"Info at index 36 or less: boundary at the header", Fill(1024 + 20) + "Info" + Fill(2000), 0, 0, {1044},
+        {"Info at index 36 or less: boundary at the header",
+         Fill(1024 + 20) + "Info" + Fill(2000),
+         0,
+         0,
+         {1044},
          {1044, 2004}},
-        {"Xing past index 36: boundary at its frame's sync", Fill(1100) + kSync + Fill(34) + "Xing" + Fill(2000), 1100,
-         0, {1100}, {1100, 2040}},
+        {"Xing past index 36: boundary at its frame's sync",
+         Fill(1100) + kSync + Fill(34) + "Xing" + Fill(2000),
+         1100,
+         0,
+         {1100},
+         {1100, 2040}},
         {"VBRI past index 36 without a sync behind it: nothing", Fill(1100) + "VBRI" + Fill(2000), 0, 0, {}, {0}},
-        {"VBRI without a sync falls through to Xing", Fill(1090) + "VBRI" + Fill(6) + kSync + Fill(30) + "Xing" + Fill(1000),
-         1100, 0, {1100}, {1100, 1036}},
-        {"first boundary before the header length counts from 0", Fill(600) + TextTag() + kSync + Fill(3000), 728, 0,
-         {728}, {728, 3002}},
+        {"VBRI without a sync falls through to Xing",
+         Fill(1090) + "VBRI" + Fill(6) + kSync + Fill(30) + "Xing" + Fill(1000),
+         1100,
+         0,
+         {1100},
+         {1100, 1036}},
+        {"first boundary before the header length counts from 0",
+         Fill(600) + TextTag() + kSync + Fill(3000),
+         728,
+         0,
+         {728},
+         {728, 3002}},
         // The boundary at 2,000 moves the next block to 2,512 (1-based): the ID3 header at offset
         // 2,300 in between is never searched.
-        {"bytes after a boundary are skipped", Fill(2000) + "ID3\x03" + Fill(296) + "ID3\x03" + Fill(3000), 0, 0, {2000},
+        {"bytes after a boundary are skipped",
+         Fill(2000) + "ID3\x03" + Fill(296) + "ID3\x03" + Fill(3000),
+         0,
+         0,
+         {2000},
          {2000, 3304}},
     };
 }
@@ -122,7 +150,8 @@ TEST(recovery_block_walk, block_sequence_reads_each_quiet_block_twice)
     const WalkResult result = Fast(Fill(1500) + kSync + Fill(600), WalkOptions{}.windowBytes, FinderKind::Best, &log);
     EXPECT_EQ(1500, result.headerLength);
     ASSERT_GE(log.positions.size(), 4u);
-    EXPECT_EQ((std::vector<std::int64_t>{1, 513, 508, 1020}), std::vector<std::int64_t>(log.positions.begin(), log.positions.begin() + 4));
+    EXPECT_EQ((std::vector<std::int64_t>{1, 513, 508, 1020}),
+              std::vector<std::int64_t>(log.positions.begin(), log.positions.begin() + 4));
 
     // A tag that is no tag still moves the walk onto it, without a second reading.
     PositionLog moved;
@@ -137,7 +166,8 @@ TEST(recovery_block_walk, stops_when_the_listener_says_so)
         int blocks = 0;
         bool OnBlock(std::int64_t, std::int64_t) override { return ++blocks < 3; }
     } stop;
-    const WalkResult result = Fast(TaggedPart(5000) + TaggedPart(5000), WalkOptions{}.windowBytes, FinderKind::Best, &stop);
+    const WalkResult result =
+        Fast(TaggedPart(5000) + TaggedPart(5000), WalkOptions{}.windowBytes, FinderKind::Best, &stop);
     EXPECT_EQ(WalkOutcome::Stopped, result.outcome);
     EXPECT_EQ(3, stop.blocks);
 }
@@ -160,16 +190,21 @@ TEST(recovery_block_walk, too_many_rows_and_too_long_parts_fail)
 class SparseSource : public support::ByteStream {
 public:
     SparseSource(std::int64_t length, std::vector<std::pair<std::int64_t, Bytes>> pieces)
-        : m_length(length), m_pieces(std::move(pieces)) {}
+        : m_length(length), m_pieces(std::move(pieces))
+    {
+    }
     std::int64_t Length() const override { return m_length; }
     support::IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override
     {
-        const std::size_t count = static_cast<std::size_t>(std::clamp<std::int64_t>(m_length - offset, 0, static_cast<std::int64_t>(into.size())));
+        const std::size_t count = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(m_length - offset, 0, static_cast<std::int64_t>(into.size())));
         std::memset(into.data(), 0, count);
         for (const auto& [at, bytes] : m_pieces)
             for (std::size_t i = 0; i < bytes.size(); ++i)
-                if (at + static_cast<std::int64_t>(i) >= offset && at + static_cast<std::int64_t>(i) < offset + static_cast<std::int64_t>(count))
-                    into[static_cast<std::size_t>(at + static_cast<std::int64_t>(i) - offset)] = static_cast<unsigned char>(bytes[i]);
+                if (at + static_cast<std::int64_t>(i) >= offset &&
+                    at + static_cast<std::int64_t>(i) < offset + static_cast<std::int64_t>(count))
+                    into[static_cast<std::size_t>(at + static_cast<std::int64_t>(i) - offset)] =
+                        static_cast<unsigned char>(bytes[i]);
         return {count, 0};
     }
 

@@ -15,7 +15,10 @@ namespace vyr::test {
 namespace {
 
 const std::string kSync = "\xFF\xFB";
-std::string TaggedPart(std::size_t size) { return kSync + std::string(size - 130, 'c') + "TAG" + std::string(125, 'b'); }
+std::string TaggedPart(std::size_t size)
+{
+    return kSync + std::string(size - 130, 'c') + "TAG" + std::string(125, 'b');
+}
 
 TEST(scan_cli, json_lists_the_parts_with_their_offsets)
 {

@@ -41,8 +41,8 @@ private slots:
         QTest::newRow("quoted path with spaces") << "\"/a b/x.vyr\"" << StartAction::Load << "/a b/x.vyr";
         QTest::newRow("same path unquoted") << "/a b/x.vyr" << StartAction::Load << "/a b/x.vyr";
         QTest::newRow("two names are one") << "/a.vyr /b.vyr" << StartAction::CommandLineError << "/a.vyr /b.vyr";
-        QTest::newRow("space after closing quote") << "\"/a b/x.vyr\" " << StartAction::CommandLineError
-                                                   << "/a b/x.vyr\" ";
+        QTest::newRow("space after closing quote")
+            << "\"/a b/x.vyr\" " << StartAction::CommandLineError << "/a b/x.vyr\" ";
         QTest::newRow("lone quote") << "\"" << StartAction::CommandLineError << "";
         QTest::newRow("upper-case ALB") << "/w/WRAP.ALB" << StartAction::ScanAlbumWrap << "/w/WRAP.ALB";
         QTest::newRow("albw goes to the loader") << "/w/wrap.albw" << StartAction::Load << "/w/wrap.albw";
@@ -167,8 +167,7 @@ private slots:
         QVERIFY(ended.waitForStarted());
         const qint64 pid = ended.processId();
         QVERIFY(ended.waitForFinished());
-        file.write(QByteArray::number(pid) + "\nvyr-extract\n" +
-                   QSysInfo::machineHostName().toUtf8() + "\n");
+        file.write(QByteArray::number(pid) + "\nvyr-extract\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         file.close();
         QVERIFY(SingleInstance(lock).IsFirst());
     }

@@ -132,8 +132,9 @@ private slots:
     {
         const QString site = QStringLiteral(VYR_SITE_ADDRESS);
         const std::pair<QWidget*, QString> hints[] = {
-            {List(), "To modify filenames shown, select item with mouse then click on it again (or SHIFT+E) to "
-                     "Edit filename."},
+            {List(),
+             "To modify filenames shown, select item with mouse then click on it again (or SHIFT+E) to "
+             "Edit filename."},
             {m_window->findChild<QWidget*>("cmdOpenFile"),
              "Open album file, files that already exist in the folder will be un-ticked in the list."},
             {Choose(0), "Select all files"},
@@ -177,7 +178,8 @@ private slots:
         QVERIFY(m_window->ChooseTargetFolder());
 
         for (QToolButton* b : m_window->findChildren<QToolButton*>()) {
-            QVERIFY2(b->text().isEmpty() || b->toolButtonStyle() == Qt::ToolButtonIconOnly, qPrintable(b->objectName()));
+            QVERIFY2(b->text().isEmpty() || b->toolButtonStyle() == Qt::ToolButtonIconOnly,
+                     qPrintable(b->objectName()));
             QVERIFY2(!b->icon().isNull(), qPrintable(b->objectName()));
         }
     }
@@ -322,8 +324,8 @@ private slots:
         QTemporaryDir dir;
         QStringList paths;
         for (const char* name : {"first", "second", "third"}) {
-            const std::string album = vyr::test::AlbumBytes(name, "Band", {{std::string(name) + " 1.mp3", 3000},
-                                                                          {std::string(name) + " 2.mp3", 3000}});
+            const std::string album = vyr::test::AlbumBytes(
+                name, "Band", {{std::string(name) + " 1.mp3", 3000}, {std::string(name) + " 2.mp3", 3000}});
             paths << QString::fromStdString(vyr::test::WriteFile(dir, std::string(name) + ".vyr", album));
         }
         paths.front().prepend(QStringLiteral(" "));  // a stray space before the first path is trimmed
