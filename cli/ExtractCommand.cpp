@@ -15,9 +15,10 @@
 #include "album/AlbumState.h"
 #include "album/LoadAlbum.h"
 #include "album/TrackList.h"
-#include "cli/AlbumReport.h"
+#include "cli/AlbumJson.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
+#include "cli/ExitStatus.h"
 #include "extract/ExtractTicked.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/Messages.h"
@@ -97,19 +98,6 @@ std::optional<int> Fill(const std::string& file, bool scan, album::AlbumState& s
     return std::nullopt;
 }
 
-nlohmann::ordered_json ReportJson(const std::string& file, const album::AlbumState& state,
-                                  const extract::ExtractReport& report)
-{
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const extract::RowReport& r : report.rows) {
-        nlohmann::ordered_json row{{"row", r.row}, {"fileName", r.fileName}, {"status", extract::StatusName(r.status)}};
-        if (r.status == extract::RowStatus::Failed || r.status == extract::RowStatus::UnsafeName)
-            row["reason"] = r.reason;
-        rows.push_back(std::move(row));
-    }
-    return {{"file", file}, {"targetFolder", state.targetFolder}, {"rows", std::move(rows)}};
-}
-
 int ExtractOne(const ExtractOptions& options, const std::string& file, const std::optional<std::set<int>>& tracks,
                const std::vector<Rename>& renames, nlohmann::ordered_json& json)
 {
@@ -143,7 +131,7 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
         << file << ": " << report.Count(RowStatus::Written) << " written, " << report.Count(RowStatus::Exists)
         << " skipped as present, " << refused << " refused, " << report.Count(RowStatus::Failed) << " failed, in "
         << state.targetFolder << '\n';
-    if (options.json) json.push_back(ReportJson(file, state, report));
+    if (options.json) json.push_back(ExtractJson(file, state, report));
     return report.AnyRefusedOrFailed() ? kExitFailures : kExitOk;
 }
 

@@ -3,9 +3,11 @@
 #include <iostream>
 
 #include "album/LoadAlbum.h"
-#include "cli/AlbumReport.h"
+#include "cli/AlbumJson.h"
+#include "cli/AlbumTable.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
+#include "cli/ExitStatus.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {

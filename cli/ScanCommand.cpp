@@ -8,9 +8,11 @@
 #include "album/AlbumState.h"
 #include "album/LoadAlbum.h"
 #include "album/TrackList.h"
-#include "cli/AlbumReport.h"
+#include "cli/AlbumJson.h"
+#include "cli/AlbumTable.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
+#include "cli/ExitStatus.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/UserLocale.h"
 

@@ -23,11 +23,19 @@ inline std::string ShellQuoted(const std::string& text)
     return quoted + "'";
 }
 
-// Runs the built `vyr` with the arguments and returns its exit status and both outputs.
+// The `vyr` under test: the one built beside the tests, or the one VYR_CLI names, so the same
+// end-to-end tests also run against the release build.
+inline std::string CliPath()
+{
+    const char* chosen = std::getenv("VYR_CLI");
+    return chosen != nullptr && *chosen != '\0' ? chosen : VYR_CLI_PATH;
+}
+
+// Runs `vyr` with the arguments and returns its exit status and both outputs.
 inline CliRun RunCli(const std::vector<std::string>& arguments)
 {
     TempDir scratch;
-    std::string command = ShellQuoted(VYR_CLI_PATH);
+    std::string command = ShellQuoted(CliPath());
     for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
     command += " </dev/null >" + ShellQuoted(scratch / "out") + " 2>" + ShellQuoted(scratch / "err");
     const int raw = std::system(command.c_str());

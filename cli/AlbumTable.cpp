@@ -1,10 +1,10 @@
-#include "cli/AlbumReport.h"
+#include "cli/AlbumTable.h"
 
 #include <algorithm>
 #include <ostream>
+#include <string>
 #include <vector>
 
-#include "cli/Commands.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
 
@@ -25,50 +25,6 @@ std::string Padded(const std::string& text, std::size_t width)
 }
 
 }  // namespace
-
-int ExitStatusFor(const album::LoadResult& result)
-{
-    using album::ScanOutcome;
-    if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused) return kExitUsage;
-    if (result.scan) {
-        if (*result.scan == ScanOutcome::Failed || *result.scan == ScanOutcome::Stopped) return kExitUsage;
-        if (*result.scan == ScanOutcome::NothingFound) return kExitNotAnAlbum;
-        return kExitOk;
-    }
-    return result.kind == album::FileKind::Album ? kExitOk : kExitNotAnAlbum;
-}
-
-nlohmann::ordered_json AlbumJson(const std::string& path, std::string_view kind, const album::AlbumState& state,
-                                 const album::AlbumWindow& window)
-{
-    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
-    const std::vector<std::int64_t> offsets = album::RowOffsets(state);
-    const bool listed = window.ItemCount() > 0;
-    for (int row = 0; listed && row < state.tracks.Count(); ++row) {
-        const album::TrackEntry& track = state.tracks[row];
-        tracks.push_back({
-            {"row", row},
-            {"fileName", track.fileName},
-            {"displayName", track.displayName},
-            {"duration", track.duration.ToDouble()},
-            {"time", track.duration.IsZero() ? std::string() : support::FormatDuration(track.duration)},
-            {"byteCount", track.byteCount},
-            {"hasByteCount", track.hasByteCount},
-            {"offset", offsets[static_cast<std::size_t>(row)]},
-            {"ticked", row < window.ItemCount() && window.IsTicked(row)},
-        });
-    }
-    return {
-        {"file", path},
-        {"kind", kind},
-        {"scanned", state.scanned},
-        {"title", state.title},
-        {"artist", state.artist},
-        {"headerLength", state.headerLength},
-        {"dataBase", state.dataBase},
-        {"tracks", std::move(tracks)},
-    };
-}
 
 void PrintAlbum(std::ostream& out, const album::AlbumState& state, const album::AlbumWindow& window)
 {

@@ -20,7 +20,7 @@ std::string TaggedPart(std::size_t size)
     return kSync + std::string(size - 130, 'c') + "TAG" + std::string(125, 'b');
 }
 
-TEST(scan_cli, json_lists_the_parts_with_their_offsets)
+TEST(cli_scan, json_lists_the_parts_with_their_offsets)
 {
     TempDir dir;
     const std::string header = "[01] Intro.mp3\r\n" + std::string(600, ' ');
@@ -54,7 +54,7 @@ TEST(scan_cli, json_lists_the_parts_with_their_offsets)
     }
 }
 
-TEST(scan_cli, table_and_exit_statuses)
+TEST(cli_scan, table_and_exit_statuses)
 {
     TempDir dir;
     WriteFile(dir / "Two.mp3", TaggedPart(3000) + TaggedPart(4000));
@@ -78,7 +78,7 @@ TEST(scan_cli, table_and_exit_statuses)
     }
 }
 
-TEST(scan_cli, a_sparse_3_gib_file_scans_in_bounded_memory)
+TEST(cli_scan, a_sparse_3_gib_file_scans_in_bounded_memory)
 {
     // Zeros but for two parts far apart: no frame sync near the front, so a scanner that kept the
     // bytes in front of the first sync would hold gigabytes.
