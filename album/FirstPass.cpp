@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 #include "support/Text.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define VYR_X86 1
+#endif
 
 namespace vyr::album {
 
@@ -13,112 +20,110 @@ namespace {
 constexpr std::string_view kExtBin = "EXTBIN";
 constexpr std::string_view kAlbumWrap = "AlbumWrap";
 constexpr std::string_view kId3 = "ID3";
+// Longest tag but one byte: what a piece must carry over for a tag cut by its end.
+constexpr std::size_t kCarryBytes = kAlbumWrap.size() - 1;
 
-// One line as the first pass sees it. Only the first kMaxStoredLineBytes are kept; past them the
-// line is still measured and searched for the tags the verdict depends on, so a file of one
-// enormous line costs no memory.
-struct Line {
-    std::string text;
-    std::int64_t length = 0;
-    bool overlong = false;
-    bool extBinBeyond = false;
-    bool albumWrapBeyond = false;
-    bool id3Beyond = false;
-    std::string tail;  // the last bytes seen, for a tag that straddles two reads
-
-    void Clear() { *this = Line{}; }
-
-    void Append(std::string_view segment)
-    {
-        length += static_cast<std::int64_t>(segment.size());
-        if (!overlong) {
-            const std::size_t room = kMaxStoredLineBytes - text.size();
-            if (segment.size() <= room) {
-                text.append(segment);
-                return;
-            }
-            text.append(segment.substr(0, room));
-            segment.remove_prefix(room);
-            overlong = true;
-            tail = text.substr(text.size() - std::min<std::size_t>(text.size(), 8));
-        }
-        // A tag across the edge lies within the last 8 bytes seen and the first 8 of the segment.
-        std::string edge = tail;
-        edge.append(segment.substr(0, 8));
-        auto seen = [&](std::string_view tag) {
-            return edge.find(tag) != std::string::npos || segment.find(tag) != std::string_view::npos;
-        };
-        extBinBeyond |= seen(kExtBin);
-        albumWrapBeyond |= seen(kAlbumWrap);
-        id3Beyond |= seen(kId3);
-        const std::string_view last = segment.size() >= 8 ? segment : std::string_view(edge);
-        tail.assign(last.substr(last.size() - std::min<std::size_t>(last.size(), 8)));
-    }
-
-    bool Has(std::string_view tag, bool beyond) const { return beyond || text.find(tag) != std::string::npos; }
+struct Tag {
+    std::string_view text;
+    LineMark mark;
 };
+constexpr std::array<Tag, 3> kTags{
+    {{kExtBin, LineMark::ExtBin}, {kAlbumWrap, LineMark::AlbumWrap}, {kId3, LineMark::Id3}}};
 
-class LineReader {
-public:
-    explicit LineReader(support::ByteStream& source) : m_source(source), m_buffer(64 * 1024) {}
-
-    // errno of a read that failed; the reader then behaves as at the end of the file.
-    int Error() const { return m_error; }
-
-    // The file's first bytes, without consuming them.
-    std::string_view Peek(std::size_t count)
-    {
-        if (m_pos == m_end) Fill();
-        return {m_buffer.data() + m_pos, std::min(count, m_end - m_pos)};
+// A CR, or the tag that starts at `at` when it lies wholly inside the n bytes.
+inline void Classify(const unsigned char* bytes, std::size_t n, std::size_t at, std::vector<LineEvent>& events)
+{
+    const auto offset = static_cast<std::uint32_t>(at);
+    if (bytes[at] == '\r') {
+        events.push_back({offset, LineMark::LineEnd});
+        return;
     }
+    for (const Tag& tag : kTags)
+        if (n - at >= tag.text.size() && std::memcmp(bytes + at, tag.text.data(), tag.text.size()) == 0) {
+            events.push_back({offset, tag.mark});
+            return;
+        }
+}
 
-    // False at the end of the file; text after the last line end is a line when it is not empty.
-    bool Next(Line& line)
-    {
-        line.Clear();
-        for (;;) {
-            if (m_pos == m_end && !Fill()) return line.length > 0;
-            if (m_skipLineFeed) {
-                m_skipLineFeed = false;
-                if (m_buffer[m_pos] == '\n') ++m_pos;
-                continue;
-            }
-            const char* start = m_buffer.data() + m_pos;
-            const auto* cr = static_cast<const char*>(std::memchr(start, '\r', m_end - m_pos));
-            if (cr) {
-                line.Append({start, static_cast<std::size_t>(cr - start)});
-                m_pos += static_cast<std::size_t>(cr - start) + 1;
-                m_skipLineFeed = true;
-                return true;
-            }
-            line.Append({start, m_end - m_pos});
-            m_pos = m_end;
+void IndexScalar(const unsigned char* bytes, std::size_t n, std::size_t from, std::vector<LineEvent>& events)
+{
+    for (std::size_t i = from; i < n; ++i) {
+        const unsigned char b = bytes[i];
+        if (b == '\r' || b == 'E' || b == 'A' || b == 'I') Classify(bytes, n, i, events);
+    }
+}
+
+#ifdef VYR_X86
+
+// Every mask bit k means: byte k is a CR, or bytes k and k + 1 may begin a tag (E X, A l, I D,
+// and a few false pairs such as E D that Classify drops).
+void IndexSse2(const unsigned char* bytes, std::size_t n, std::vector<LineEvent>& events)
+{
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i e = _mm_set1_epi8('E'), a = _mm_set1_epi8('A'), i = _mm_set1_epi8('I');
+    const __m128i x = _mm_set1_epi8('X'), l = _mm_set1_epi8('l'), d = _mm_set1_epi8('D');
+    std::size_t pos = 0;
+    for (; pos + 17 <= n; pos += 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos + 1));
+        const __m128i starts =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(first, e), _mm_cmpeq_epi8(first, a)), _mm_cmpeq_epi8(first, i));
+        const __m128i follows =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(second, x), _mm_cmpeq_epi8(second, l)), _mm_cmpeq_epi8(second, d));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(first, cr), _mm_and_si128(starts, follows))));
+        while (mask != 0) {
+            Classify(bytes, n, pos + static_cast<std::size_t>(__builtin_ctz(mask)), events);
+            mask &= mask - 1;
         }
     }
+    IndexScalar(bytes, n, pos, events);
+}
 
-private:
-    bool Fill()
-    {
-        m_pos = 0;
-        m_end = 0;
-        if (m_error != 0) return false;
-        const support::IoResult read =
-            m_source.ReadAt(m_offset, {reinterpret_cast<unsigned char*>(m_buffer.data()), m_buffer.size()});
-        m_error = read.error;
-        if (!read.Ok()) return false;
-        m_end = read.count;
-        m_offset += static_cast<std::int64_t>(read.count);
-        return m_end > 0;
+// The tags' first bytes (E, A, I) have low nibbles of their own, and so have their second bytes
+// (X, l, D): a byte is a candidate when the table entry at its low nibble is the byte itself.
+// Unused entries hold a byte of another low nibble, and bytes from 0x80 on look up 0, so neither
+// ever matches. The shuffles look up within each 16-byte lane, so the table stands once per lane.
+constexpr std::array<unsigned char, 32> NibbleTable(std::initializer_list<unsigned char> bytes)
+{
+    std::array<unsigned char, 32> table{};
+    for (unsigned k = 0; k < 32; ++k) table[k] = static_cast<unsigned char>(0x70 | (((k & 0x0F) + 1) & 0x0F));
+    for (unsigned lane = 0; lane < 32; lane += 16)
+        for (const unsigned char b : bytes) table[lane + (b & 0x0F)] = b;
+    return table;
+}
+
+constexpr auto kFirstBytes = NibbleTable({'E', 'A', 'I'});
+constexpr auto kSecondBytes = NibbleTable({'X', 'l', 'D'});
+
+__attribute__((target("avx2"))) void IndexAvx2(const unsigned char* bytes, std::size_t n,
+                                               std::vector<LineEvent>& events)
+{
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstBytes.data()));
+    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondBytes.data()));
+    const __m256i cr = _mm256_set1_epi8('\r');
+    std::size_t pos = 0;
+    for (; pos + 33 <= n; pos += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 1));
+        const __m256i pairs = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
+                                               _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
+        auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(pairs, _mm256_cmpeq_epi8(a, cr))));
+        while (mask != 0) {
+            Classify(bytes, n, pos + static_cast<std::size_t>(__builtin_ctz(mask)), events);
+            mask &= mask - 1;
+        }
     }
+    IndexScalar(bytes, n, pos, events);
+}
 
-    support::ByteStream& m_source;
-    std::int64_t m_offset = 0;
-    int m_error = 0;
-    std::vector<char> m_buffer;
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
-    bool m_skipLineFeed = false;
-};
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+#endif
 
 bool IsZipSignature(std::string_view first)
 {
@@ -130,62 +135,200 @@ bool IsZipSignature(std::string_view first)
 // Limits in messages, grouped as people read them: 32,767.
 std::string Grouped(std::size_t value) { return support::GroupThousands(value, ","); }
 
-HeaderScan ScanLines(LineReader& reader, std::int64_t length)
+std::string_view AsText(std::span<const unsigned char> bytes)
 {
-    HeaderScan scan;
-    std::optional<std::string> refusal;
-    std::size_t storedBytes = 0;
-
-    // Only a real ZIP signature at the very start makes an archive: a "PK" inside a title does not.
-    if (IsZipSignature(reader.Peek(4))) {
-        scan.kind = HeaderKind::ZipArchive;
-        return scan;
-    }
-
-    Line line;
-    while (reader.Next(line)) {
-        if (line.Has(kAlbumWrap, line.albumWrapBeyond) && line.Has(kId3, line.id3Beyond)) {
-            scan.kind = HeaderKind::AlbumWrap;
-            return scan;
-        }
-        ++scan.linesCounted;
-        scan.headerLength += line.length + 2;
-        if (line.Has(kExtBin, line.extBinBeyond)) {
-            scan.kind = HeaderKind::Album;
-            scan.refusal = std::move(refusal);
-            return scan;
-        }
-
-        // Element 0 is overwritten until the first non-empty line, so empty lines at the top
-        // count in the header length but store nothing.
-        if (!refusal) {
-            if (line.overlong)
-                refusal = "A header line is longer than " + Grouped(kMaxStoredLineBytes) + " bytes.";
-            else if (!scan.lines.front().empty() && scan.lines.size() >= kMaxHeaderLines)
-                refusal = "The header has more than " + Grouped(kMaxHeaderLines) + " lines.";
-            else if (storedBytes + line.text.size() > kMaxStoredHeaderBytes)
-                refusal = "The header is larger than " + Grouped(kMaxStoredHeaderBytes) + " bytes.";
-        }
-        if (!refusal) {
-            if (!scan.lines.front().empty()) scan.lines.emplace_back();
-            storedBytes += line.text.size();
-            scan.lines.back() = std::move(line.text);
-        }
-
-        // More than half of the file is header text: this is no album. Exactly half reads on.
-        if (2 * scan.headerLength > length) return scan;
-    }
-    return scan;
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 }  // namespace
 
+bool LineIndexAvailable(LineIndexKind kind)
+{
+    switch (kind) {
+    case LineIndexKind::Scalar:
+    case LineIndexKind::Best: return true;
+#ifdef VYR_X86
+    case LineIndexKind::Sse2: return true;
+    case LineIndexKind::Avx2: return HasAvx2();
+#else
+    case LineIndexKind::Sse2:
+    case LineIndexKind::Avx2: return false;
+#endif
+    }
+    return false;
+}
+
+void IndexLines(std::span<const unsigned char> bytes, std::vector<LineEvent>& events, LineIndexKind kind)
+{
+    const unsigned char* data = bytes.data();
+    const std::size_t n = bytes.size();
+#ifdef VYR_X86
+    if (kind == LineIndexKind::Best) kind = HasAvx2() ? LineIndexKind::Avx2 : LineIndexKind::Sse2;
+    if (kind == LineIndexKind::Avx2 && HasAvx2()) return IndexAvx2(data, n, events);
+    if (kind != LineIndexKind::Scalar) return IndexSse2(data, n, events);
+#endif
+    (void)kind;
+    IndexScalar(data, n, 0, events);
+}
+
+FirstPass::FirstPass(std::int64_t fileLength) : m_fileLength(fileLength) {}
+
+bool FirstPass::Feed(std::span<const unsigned char> bytes)
+{
+    if (m_done) return false;
+    m_events.clear();
+    IndexLines(bytes, m_events);
+    return Feed(bytes, m_events);
+}
+
+bool FirstPass::Feed(std::span<const unsigned char> bytes, std::span<const LineEvent> events)
+{
+    if (m_done) return false;
+    CheckZipSignature(bytes);
+    if (m_done) return false;
+
+    std::size_t lineStart = 0;
+    if (m_skipLineFeed && !bytes.empty()) {
+        m_skipLineFeed = false;
+        if (bytes[0] == '\n') lineStart = 1;
+    }
+    if (!m_carry.empty()) CheckStraddlingTags(bytes.subspan(lineStart));
+    for (const LineEvent& event : events) {
+        if (event.mark != LineMark::LineEnd) {
+            Mark(event.mark);
+            continue;
+        }
+        AppendToLine(bytes.subspan(lineStart, event.offset - lineStart));
+        EndLine();
+        if (m_done) return false;
+        lineStart = event.offset + std::size_t{1};
+        if (lineStart == bytes.size())
+            m_skipLineFeed = true;
+        else if (bytes[lineStart] == '\n')
+            ++lineStart;
+    }
+    const std::span<const unsigned char> rest = bytes.subspan(lineStart);
+    AppendToLine(rest);
+    m_carry.append(AsText(rest.last(std::min(rest.size(), kCarryBytes))));
+    if (m_carry.size() > kCarryBytes) m_carry.erase(0, m_carry.size() - kCarryBytes);
+    return true;
+}
+
+// Only a real ZIP signature at the very start makes an archive: a "PK" inside a title does not.
+// Its four bytes hold no CR, so no line can have ended before they are known.
+void FirstPass::CheckZipSignature(std::span<const unsigned char> bytes)
+{
+    if (m_head.size() >= 4) return;
+    m_head.append(AsText(bytes.first(std::min(bytes.size(), 4 - m_head.size()))));
+    if (m_head.size() == 4 && IsZipSignature(m_head)) {
+        m_scan = HeaderScan{};
+        m_scan.kind = HeaderKind::ZipArchive;
+        m_done = true;
+    }
+}
+
+// A tag that began in the last piece and goes on in this one: the index of neither saw it whole.
+void FirstPass::CheckStraddlingTags(std::span<const unsigned char> bytes)
+{
+    std::string edge = m_carry;
+    edge.append(AsText(bytes.first(std::min(bytes.size(), kCarryBytes))));
+    for (const Tag& tag : kTags)
+        for (std::size_t start = 0; start < m_carry.size(); ++start)
+            if (start + tag.text.size() > m_carry.size() && edge.compare(start, tag.text.size(), tag.text) == 0)
+                Mark(tag.mark);
+}
+
+void FirstPass::Mark(LineMark mark)
+{
+    switch (mark) {
+    case LineMark::ExtBin: m_hasExtBin = true; break;
+    case LineMark::AlbumWrap: m_hasAlbumWrap = true; break;
+    case LineMark::Id3: m_hasId3 = true; break;
+    case LineMark::LineEnd: break;
+    }
+}
+
+// Only the first kMaxStoredLineBytes of a line are kept, and nothing once the header has been
+// refused; the line is still measured and searched for the tags the verdict depends on, so a
+// file of one enormous line costs no memory.
+void FirstPass::AppendToLine(std::span<const unsigned char> segment)
+{
+    m_lineLength += static_cast<std::int64_t>(segment.size());
+    if (m_refusal || m_overlong) return;
+    const std::size_t room = kMaxStoredLineBytes - m_lineText.size();
+    if (segment.size() > room) {
+        segment = segment.first(room);
+        m_overlong = true;
+    }
+    m_lineText.append(AsText(segment));
+}
+
+void FirstPass::EndLine()
+{
+    if (m_hasAlbumWrap && m_hasId3) {
+        m_scan.kind = HeaderKind::AlbumWrap;
+        m_done = true;
+        return;
+    }
+    ++m_scan.linesCounted;
+    m_scan.headerLength += m_lineLength + 2;
+    if (m_hasExtBin) {
+        m_scan.kind = HeaderKind::Album;
+        m_scan.refusal = std::move(m_refusal);
+        m_done = true;
+        return;
+    }
+
+    // Element 0 is overwritten until the first non-empty line, so empty lines at the top count
+    // in the header length but store nothing.
+    std::vector<std::string>& lines = m_scan.lines;
+    if (!m_refusal) {
+        if (m_overlong)
+            m_refusal = "A header line is longer than " + Grouped(kMaxStoredLineBytes) + " bytes.";
+        else if (!lines.front().empty() && lines.size() >= kMaxHeaderLines)
+            m_refusal = "The header has more than " + Grouped(kMaxHeaderLines) + " lines.";
+        else if (m_storedBytes + m_lineText.size() > kMaxStoredHeaderBytes)
+            m_refusal = "The header is larger than " + Grouped(kMaxStoredHeaderBytes) + " bytes.";
+    }
+    if (!m_refusal) {
+        if (!lines.front().empty()) lines.emplace_back();
+        m_storedBytes += m_lineText.size();
+        lines.back() = std::move(m_lineText);
+    }
+
+    // More than half of the file is header text: this is no album. Exactly half reads on.
+    if (2 * m_scan.headerLength > m_fileLength) m_done = true;
+
+    m_lineLength = 0;
+    m_lineText.clear();
+    m_overlong = m_hasExtBin = m_hasAlbumWrap = m_hasId3 = false;
+    m_carry.clear();
+}
+
+HeaderScan FirstPass::Finish(int readError)
+{
+    if (!m_done && m_lineLength > 0) EndLine();
+    m_done = true;
+    m_scan.readError = readError;
+    return std::move(m_scan);
+}
+
 HeaderScan ScanHeader(support::ByteStream& source)
 {
-    LineReader reader(source);
-    HeaderScan scan = ScanLines(reader, source.Length());
-    scan.readError = reader.Error();
-    return scan;
+    // A header is small: the first read is too. Past it the pieces grow, for files without one.
+    constexpr std::size_t kFirstPiece = 64 * 1024;
+    constexpr std::size_t kPiece = 256 * 1024;
+    FirstPass pass(source.Length());
+    std::vector<unsigned char> buffer(kFirstPiece);
+    std::int64_t offset = 0;
+    for (;;) {
+        const support::IoResult read = source.ReadAt(offset, buffer);
+        if (!read.Ok()) return pass.Finish(read.error);
+        if (read.count == 0 || !pass.Feed({buffer.data(), read.count})) break;
+        offset += static_cast<std::int64_t>(read.count);
+        buffer.resize(kPiece);
+    }
+    return pass.Finish();
 }
 
 }  // namespace vyr::album

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,72 @@ struct HeaderScan {
     int readError = 0;
 };
 
-// The first pass: reads lines (a CR ends a line, a LF right after it belongs to that line end, a
-// lone LF stays in the line) until "EXTBIN", the end of the file, or the header length passing
-// half of the file's length. Never reads the track data.
+// What a piece of the file holds that the line rules look at: each line end (CR) and each tag
+// the verdict depends on, in offset order.
+enum class LineMark : std::uint8_t { LineEnd, ExtBin, AlbumWrap, Id3 };
+
+struct LineEvent {
+    std::uint32_t offset;  // from the start of the piece
+    LineMark mark;
+};
+
+enum class LineIndexKind { Scalar, Sse2, Avx2, Best };
+
+// False when this build or this processor cannot run that kind.
+bool LineIndexAvailable(LineIndexKind kind);
+
+// Appends the events of `bytes` (at most 4 GiB): every CR, and every tag that lies wholly inside
+// the bytes. A tag cut by the end of the piece is left to the piece that follows it. Pure, so a
+// reader thread can index a piece while the pass is still busy with the one before.
+void IndexLines(std::span<const unsigned char> bytes, std::vector<LineEvent>& events,
+                LineIndexKind kind = LineIndexKind::Best);
+
+// The first pass, fed the file front to back in pieces of any size: lines end at a CR, a LF right
+// after it belongs to that line end, a lone LF stays in the line. It reads until "EXTBIN", the
+// end of the file, or the header length passing half of the file's length, and never needs the
+// track data: Feed says when the verdict stands.
+class FirstPass {
+public:
+    explicit FirstPass(std::int64_t fileLength);
+
+    // The next bytes of the file. False once the verdict stands; later bytes are not looked at.
+    bool Feed(std::span<const unsigned char> bytes);
+    // The same, with the events IndexLines found in exactly these bytes.
+    bool Feed(std::span<const unsigned char> bytes, std::span<const LineEvent> events);
+
+    bool Done() const { return m_done; }
+    // The verdict. Before it stood, the end of the file (or a read that failed with readError)
+    // ends the pass: text after the last line end is then a line when it is not empty.
+    HeaderScan Finish(int readError = 0);
+
+private:
+    void CheckZipSignature(std::span<const unsigned char> bytes);
+    void CheckStraddlingTags(std::span<const unsigned char> bytes);
+    void Mark(LineMark mark);
+    void AppendToLine(std::span<const unsigned char> segment);
+    void EndLine();
+
+    std::int64_t m_fileLength;
+    bool m_done = false;
+    HeaderScan m_scan;
+    std::size_t m_storedBytes = 0;
+    // Why the header cannot be loaded, once a line passed a limit; told only if it is an album.
+    std::optional<std::string> m_refusal;
+    std::string m_head;  // the file's first bytes, up to the four of a ZIP signature
+    std::vector<LineEvent> m_events;
+
+    // The line being read.
+    std::int64_t m_lineLength = 0;
+    std::string m_lineText;  // kept only while lines are still stored, up to kMaxStoredLineBytes
+    bool m_overlong = false;
+    bool m_hasExtBin = false;
+    bool m_hasAlbumWrap = false;
+    bool m_hasId3 = false;
+    std::string m_carry;  // the line's last bytes, for a tag cut by the end of a piece
+    bool m_skipLineFeed = false;  // the last piece ended with a CR
+};
+
+// The first pass over a whole stream, read front to back in large pieces.
 HeaderScan ScanHeader(support::ByteStream& source);
 
 }  // namespace vyr::album

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "album/FirstPass.h"
+#include "fuzz/HeaderChecks.h"
+#include "support/ByteStream.h"
+#include "tests/AlbumBuilder.h"
+
+namespace vyr::album {
+namespace {
+
+std::span<const unsigned char> Bytes(std::string_view text)
+{
+    return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
+}
+
+// The pass fed `bytes` in pieces of `piece` bytes, as a reader of small windows would.
+HeaderScan InPieces(std::string_view bytes, std::size_t piece)
+{
+    FirstPass pass(static_cast<std::int64_t>(bytes.size()));
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+        if (!pass.Feed(Bytes(bytes.substr(at, piece)))) break;
+    return pass.Finish();
+}
+
+void ExpectSameScan(const HeaderScan& expected, const HeaderScan& actual, const std::string& what)
+{
+    EXPECT_EQ(expected.kind, actual.kind) << what;
+    EXPECT_EQ(expected.headerLength, actual.headerLength) << what;
+    EXPECT_EQ(expected.linesCounted, actual.linesCounted) << what;
+    EXPECT_EQ(expected.lines, actual.lines) << what;
+    EXPECT_EQ(expected.refusal, actual.refusal) << what;
+}
+
+// Files whose line ends and tags fall on every kind of piece edge once the piece sizes below
+// are tried: a CR LF split between pieces, a tag cut anywhere, a CR right at a piece's end.
+std::vector<std::pair<const char*, std::string>> EdgeFiles()
+{
+    const std::string data(400, 'x');
+    return {
+        {"worked example", test::Album({"#EXTM3U", "#EXTALB:Summer Songs", "#EXTBYT:3145728",
+                                        "#EXTINF:215,Opening Theme", "01 Opening Theme.mp3", "#EXTBIN"},
+                                       data)},
+        {"EXTBIN after a long name", test::Album({std::string(37, 'n') + "EXTBIN"}, data)},
+        {"AlbumWrap and ID3 far apart in one line",
+         test::Album({"a.mp3", "ID3" + std::string(50, ' ') + "AlbumWrap"}, data)},
+        {"AlbumWrap and ID3 on different lines", test::Album({"AlbumWrap", "ID3", "#EXTBIN"}, data)},
+        {"tag cut by a CR", "EXT\rBIN\r\n" + data},
+        {"bare CRs and lone LFs", "a\rb\n\rc\n\n\r\r\n#EXTBIN\r" + data},
+        {"CR LF pairs back to back", "\r\n\r\n\r\n\r\nname\r\n\r\n#EXTBIN\r\n" + data},
+        {"no header, stops at half", std::string(100, '\r') + std::string(300, 'y')},
+        {"ZIP signature", std::string("PK\x03\x04", 4) + "#EXTBIN\r\n" + data},
+        {"PK without a signature", "PK\x03\r\n#EXTBIN\r\n" + data},
+        {"text after the last line end", "a.mp3\r\n#EXTB"},
+        {"tag as the file's last bytes", "a.mp3\r\nAlbumWrap ID3"},
+    };
+}
+
+TEST(first_pass, pieces_of_any_size_give_the_verdict_of_one_piece)
+{
+    for (const auto& [name, bytes] : EdgeFiles()) {
+        const HeaderScan whole = InPieces(bytes, bytes.size() + 1);
+        const fuzz::ReferenceHeader reference = fuzz::ReadReferenceHeader(bytes);
+        EXPECT_EQ(reference.kind, whole.kind) << name;
+        if (reference.kind != HeaderKind::ZipArchive) {
+            EXPECT_EQ(reference.headerLength, whole.headerLength) << name;
+        }
+        for (const std::size_t piece : {1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 33, 64})
+            ExpectSameScan(whole, InPieces(bytes, piece), std::string(name) + ", pieces of " + std::to_string(piece));
+    }
+}
+
+TEST(first_pass, the_stream_reader_keeps_lines_and_tags_across_its_reads)
+{
+    // Its first read is 64 KiB, the later ones 256 KiB: put a CR LF, an EXTBIN and an AlbumWrap
+    // line across each edge.
+    constexpr std::size_t kFirstRead = 64 * 1024;
+    constexpr std::size_t kSecondEnd = kFirstRead + 256 * 1024;
+    struct Case {
+        const char* name;
+        std::size_t edge;
+        std::string across;
+        HeaderKind kind;
+    };
+    const Case cases[] = {
+        {"EXTBIN across the first read's end", kFirstRead - 3, "EXTBIN\r\n", HeaderKind::Album},
+        {"CR LF across the second read's end", kSecondEnd - 1, "\r\nEXTBIN\r\n", HeaderKind::Album},
+        {"AlbumWrap across the second read's end", kSecondEnd - 4, "AlbumWrap ID3\r\n", HeaderKind::AlbumWrap},
+    };
+    for (const Case& c : cases) {
+        std::string bytes;
+        while (bytes.size() + 40 < c.edge) bytes += std::string(30, 'n') + ".mp3\r\n";
+        bytes += std::string(c.edge - bytes.size(), 'n') + c.across;
+        const std::size_t header = bytes.size();
+        bytes += std::string(header, 'x');
+        support::MemoryStream source(bytes);
+        const HeaderScan scan = ScanHeader(source);
+        EXPECT_EQ(c.kind, scan.kind) << c.name;
+        EXPECT_EQ(fuzz::ReadReferenceHeader(bytes).headerLength, scan.headerLength) << c.name;
+        ExpectSameScan(InPieces(bytes, bytes.size()), scan, c.name);
+    }
+}
+
+// Bytes made of the pieces the line rules react to, so that vector edges meet them everywhere.
+std::string RandomHeaderBytes(std::mt19937& random)
+{
+    static const char* const pieces[] = {"EXTBIN", "EXTBI", "AlbumWrap",   "AlbumWra", "ID3", "ID",
+                                         "\r",     "\n",    "\r\n",        "EX",       "Al",  "I",
+                                         "E",      "A",     "#EXTINF:1,x", "a.mp3"};
+    std::string bytes;
+    const std::size_t size = random() % 3000;
+    while (bytes.size() < size) {
+        if (random() % 3 == 0)
+            bytes += static_cast<char>(random() % 256);
+        else if (random() % 4 == 0)
+            bytes += std::string(random() % 200, 'z');
+        else
+            bytes += pieces[random() % std::size(pieces)];
+    }
+    return bytes;
+}
+
+TEST(first_pass, every_index_kind_finds_the_same_events)
+{
+    std::mt19937 random(15);
+    for (int round = 0; round < 300; ++round) {
+        const std::string bytes = RandomHeaderBytes(random);
+        std::vector<LineEvent> scalar;
+        IndexLines(Bytes(bytes), scalar, LineIndexKind::Scalar);
+        for (const LineIndexKind kind : {LineIndexKind::Sse2, LineIndexKind::Avx2, LineIndexKind::Best}) {
+            if (!LineIndexAvailable(kind)) continue;
+            std::vector<LineEvent> events;
+            IndexLines(Bytes(bytes), events, kind);
+            ASSERT_EQ(scalar.size(), events.size()) << "round " << round;
+            for (std::size_t i = 0; i < events.size(); ++i) {
+                EXPECT_EQ(scalar[i].offset, events[i].offset) << "round " << round;
+                EXPECT_EQ(scalar[i].mark, events[i].mark) << "round " << round;
+            }
+        }
+    }
+}
+
+TEST(first_pass, random_files_in_random_pieces_agree_with_the_plain_reading)
+{
+    std::mt19937 random(1116);
+    for (int round = 0; round < 400; ++round) {
+        const std::string bytes = RandomHeaderBytes(random);
+        const fuzz::ReferenceHeader reference = fuzz::ReadReferenceHeader(bytes);
+        const HeaderScan whole = InPieces(bytes, bytes.size() + 1);
+        ASSERT_EQ(reference.kind, whole.kind) << "round " << round;
+        if (reference.kind != HeaderKind::ZipArchive) {
+            ASSERT_EQ(reference.headerLength, whole.headerLength) << "round " << round;
+        }
+        ExpectSameScan(whole, InPieces(bytes, 1 + random() % 40), "round " + std::to_string(round));
+        if (HasFailure()) break;
+    }
+}
+
+}  // namespace
+}  // namespace vyr::album
