@@ -15,9 +15,11 @@ constexpr std::int64_t kBlock = 512;
 constexpr std::int64_t kBackUp = 5;
 // Furthest a block's TAG check reads past the block: the tag's own 128 bytes minus its three.
 constexpr std::int64_t kTagReach = 125;
-// Room kept in front of a window's first block so the 5-byte second reading still fits.
-constexpr std::int64_t kWindowLead = 8;
-// Room after a window's data for a last block's zeros and its tag check.
+// Room kept in front of a window's own part, so the 5-byte second reading of a block at its
+// start still fits.
+constexpr std::size_t kWindowLead = 8;
+// Room after a window's own part, so a block that starts in it, with its tag check, fits too:
+// the walk then never needs two windows at once.
 constexpr std::size_t kWindowSlack = 2048;
 constexpr std::int64_t kNone = -1;
 
@@ -27,12 +29,14 @@ struct BlockHits {
 
 class Walker {
 public:
-    Walker(support::ByteStream& source, WalkListener* listener, const WalkOptions& options)
+    Walker(support::ByteStream& source, WalkListener* listener, const WalkOptions& options, PieceObserver* observer)
         : m_source(source),
           m_listener(listener),
+          m_observer(observer),
           m_options(options),
-          m_windowBytes(std::max(options.windowBytes, kMinWindowBytes)),
-          m_length(source.Length())
+          m_length(source.Length()),
+          m_slotHits(static_cast<std::size_t>(std::max(options.slots, 2))),
+          m_reader(source, Layout(options), [this](const support::Window& window) { Prepare(window); })
     {
         m_result.fileLength = m_length;
     }
@@ -40,9 +44,24 @@ public:
     WalkResult Run();
 
 private:
+    static support::WindowLayout Layout(const WalkOptions& options)
+    {
+        support::WindowLayout layout;
+        layout.size = std::max(options.windowBytes, kMinWindowBytes);
+        layout.lead = kWindowLead;
+        layout.slack = kWindowSlack;
+        layout.zeros = kWindowSlack;
+        layout.slots = std::max(options.slots, 2);
+        layout.readers = options.readers;
+        return layout;
+    }
+    // On a reader thread: the window's markers, before the walk reaches it.
+    void Prepare(const support::Window& window);
+    void Search(const support::Window& window);
     bool Ensure(std::int64_t start, std::int64_t length);
-    bool Load(std::int64_t start, std::int64_t end);
-    const unsigned char* At(std::int64_t offset) const { return m_buffer.data() + (offset - m_windowStart); }
+    bool Advance();
+    void ObserveTheRest();
+    const unsigned char* At(std::int64_t offset) const { return m_window->bytes.data() + (offset - m_window->start); }
     std::int64_t FirstSync(std::int64_t from, std::int64_t to);
     BlockHits HitsIn(std::int64_t start, std::int64_t length);
     bool FeedNames(std::int64_t to);
@@ -50,16 +69,16 @@ private:
 
     support::ByteStream& m_source;
     WalkListener* m_listener;
+    PieceObserver* m_observer;
+    bool m_observing = true;
     WalkOptions m_options;
-    std::size_t m_windowBytes;
     std::int64_t m_length;
     WalkResult m_result;
 
-    std::vector<unsigned char> m_buffer;
-    std::int64_t m_windowStart = 0;
-    std::int64_t m_windowData = 0;  // file bytes in the window; zeros follow them
-    bool m_loaded = false;
-    std::vector<MarkerHit> m_hits;
+    std::vector<std::vector<MarkerHit>> m_slotHits;  // each window's markers, by its slot
+    support::WindowReader m_reader;
+    const support::Window* m_window = nullptr;
+    const std::vector<MarkerHit>* m_hits = nullptr;
     std::size_t m_cursor = 0;
 
     // No frame sync starts anywhere in [m_clearFrom, m_clearTo).
@@ -73,42 +92,60 @@ private:
     std::int64_t m_previousBoundary = 0;
 };
 
+void Walker::Prepare(const support::Window& window)
+{
+    if (m_options.searchOnReaders) Search(window);
+    if (m_observer != nullptr) m_observer->Prepare(window);
+}
+
+void Walker::Search(const support::Window& window)
+{
+    std::vector<MarkerHit>& hits = m_slotHits[window.slot];
+    hits.clear();
+    FindMarkers(window.bytes.first(static_cast<std::size_t>(window.end - window.start)), hits, m_options.finder);
+}
+
+// Makes the window hold [start, start + length) and the tag check's reach past it.
 bool Walker::Ensure(std::int64_t start, std::int64_t length)
 {
     const std::int64_t end = start + length + kTagReach;
-    if (m_loaded && start >= m_windowStart) {
-        const std::int64_t dataEnd = m_windowStart + m_windowData;
-        const auto capacity = static_cast<std::int64_t>(m_buffer.size());
-        if (end <= dataEnd) return true;
-        if (dataEnd == m_length && end - m_windowStart <= capacity) return true;
+    for (;;) {
+        if (m_window != nullptr) {
+            // Blocks only move forward by more than the window's lead, so a block never starts
+            // in front of the window that is current when it is reached.
+            if (start < m_window->start) return false;
+            const auto capacity = static_cast<std::int64_t>(m_window->bytes.size());
+            if (end <= m_window->end) return true;
+            if (m_window->end == m_length && end - m_window->start <= capacity) return true;
+        }
+        if (!Advance()) return false;
     }
-    return Load(start, end);
 }
 
-bool Walker::Load(std::int64_t start, std::int64_t end)
+bool Walker::Advance()
 {
-    std::int64_t windowStart = std::max<std::int64_t>(0, start - kWindowLead);
-    if (!m_headerDone) {
-        // Names need every byte in front of the first sync: take them from the old window, and
-        // start the new one where they stopped unless that would push the block out of it.
-        if (m_loaded && !FeedNames(std::min(windowStart, m_windowStart + m_windowData))) return false;
-        if (m_namesFedTo < windowStart && end - m_namesFedTo <= static_cast<std::int64_t>(m_windowBytes))
-            windowStart = m_namesFedTo;
-    }
-    m_buffer.resize(m_windowBytes + kWindowSlack);
-    const std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(m_windowBytes), m_length - windowStart);
-    const auto read = m_source.ReadAt(windowStart, {m_buffer.data(), static_cast<std::size_t>(want)});
-    if (!read.Ok()) return false;
-    // A file that shrank since it was measured reads as zeros from there on, as past its end.
-    const std::size_t got = read.count;
-    std::memset(m_buffer.data() + got, 0, m_buffer.size() - got);
-    m_windowStart = windowStart;
-    m_windowData = want;
-    m_loaded = true;
-    m_hits.clear();
+    // Names need every byte in front of the first sync: the next window begins before this
+    // one's own part ends, so feeding up to there leaves no gap.
+    if (m_window != nullptr && !m_headerDone && !FeedNames(m_window->ownEnd)) return false;
+    m_window = m_reader.Next();
+    if (m_window == nullptr) return false;
+    if (m_observing && m_observer != nullptr) m_observing = m_observer->Take(*m_window);
+    if (m_window->error != 0) return false;
+    if (!m_options.searchOnReaders) Search(*m_window);
+    m_hits = &m_slotHits[m_window->slot];
     m_cursor = 0;
-    FindMarkers({m_buffer.data(), got}, m_hits, m_options.finder);
     return true;
+}
+
+// The walk may end before the last window; the observer still gets the bytes it asks for.
+void Walker::ObserveTheRest()
+{
+    if (m_observer == nullptr) return;
+    while (m_observing) {
+        const support::Window* window = m_reader.Next();
+        if (window == nullptr) break;
+        m_observing = m_observer->Take(*window) && window->error == 0;
+    }
 }
 
 // The first frame sync whose FF byte lies in [from, to); the byte at `to` must be loaded too.
@@ -151,15 +188,16 @@ BlockHits Walker::HitsIn(std::int64_t start, std::int64_t length)
 {
     BlockHits hits;
     hits.first.fill(kNone);
-    const std::int64_t relative = start - m_windowStart;
-    while (m_cursor > 0 && static_cast<std::int64_t>(m_hits[m_cursor - 1].offset) >= relative) --m_cursor;
-    while (m_cursor < m_hits.size() && static_cast<std::int64_t>(m_hits[m_cursor].offset) < relative) ++m_cursor;
-    for (std::size_t k = m_cursor; k < m_hits.size(); ++k) {
-        const auto offset = static_cast<std::int64_t>(m_hits[k].offset);
+    const std::vector<MarkerHit>& all = *m_hits;
+    const std::int64_t relative = start - m_window->start;
+    while (m_cursor > 0 && static_cast<std::int64_t>(all[m_cursor - 1].offset) >= relative) --m_cursor;
+    while (m_cursor < all.size() && static_cast<std::int64_t>(all[m_cursor].offset) < relative) ++m_cursor;
+    for (std::size_t k = m_cursor; k < all.size(); ++k) {
+        const auto offset = static_cast<std::int64_t>(all[k].offset);
         if (offset >= relative + length) break;
-        if (offset + static_cast<std::int64_t>(MarkerLength(m_hits[k].marker)) > relative + length) continue;
-        auto& first = hits.first[static_cast<std::size_t>(m_hits[k].marker)];
-        if (first == kNone) first = offset + m_windowStart;
+        if (offset + static_cast<std::int64_t>(MarkerLength(all[k].marker)) > relative + length) continue;
+        auto& first = hits.first[static_cast<std::size_t>(all[k].marker)];
+        if (first == kNone) first = offset + m_window->start;
     }
     return hits;
 }
@@ -168,9 +206,8 @@ bool Walker::FeedNames(std::int64_t to)
 {
     std::vector<unsigned char> chunk;
     while (m_namesFedTo < to) {
-        const std::int64_t dataEnd = m_windowStart + m_windowData;
-        if (m_loaded && m_namesFedTo >= m_windowStart && m_namesFedTo < dataEnd) {
-            const std::int64_t end = std::min(to, dataEnd);
+        if (m_window != nullptr && m_namesFedTo >= m_window->start && m_namesFedTo < m_window->end) {
+            const std::int64_t end = std::min(to, m_window->end);
             m_names.Feed(
                 {reinterpret_cast<const char*>(At(m_namesFedTo)), static_cast<std::size_t>(end - m_namesFedTo)});
             m_namesFedTo = end;
@@ -294,6 +331,7 @@ WalkResult Walker::Run()
 
     if (m_result.outcome == WalkOutcome::Completed && !m_headerDone && !FeedNames(m_length))
         m_result.outcome = WalkOutcome::ReadFailed;
+    if (m_result.outcome == WalkOutcome::Completed) ObserveTheRest();
     // The bytes after the last boundary are the last part.
     if (m_result.outcome == WalkOutcome::Completed && !m_result.boundaries.empty() && m_previousBoundary < m_length) {
         if (static_cast<int>(m_result.byteCounts.size()) >= m_options.maxRows)
@@ -311,9 +349,10 @@ WalkResult Walker::Run()
 
 }  // namespace
 
-WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options)
+WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options,
+                      PieceObserver* observer)
 {
-    Walker walker(source, listener, options);
+    Walker walker(source, listener, options, observer);
     return walker.Run();
 }
 

@@ -7,6 +7,7 @@
 
 #include "recovery/MarkerFinder.h"
 #include "support/ByteStream.h"
+#include "support/WindowReader.h"
 
 namespace vyr::recovery {
 
@@ -26,10 +27,28 @@ enum class WalkOutcome {
     PartTooLong,  // a part longer than a byte count can hold
 };
 
+// Sees every byte of the file once, front to back, from the walk's own reads: what else a
+// caller wants to know of the file costs no second read.
+class PieceObserver {
+public:
+    virtual ~PieceObserver() = default;
+    // On a reader thread, for each window before the walk reaches it: its own part is new.
+    virtual void Prepare(const support::Window& window) = 0;
+    // On the walk's thread, the windows in file order, until it returns false, the file ends or
+    // a window comes with a read error (it is then told that window too).
+    virtual bool Take(const support::Window& window) = 0;
+};
+
 struct WalkOptions {
     // Bytes read and searched at a time. Small enough to stay in the processor's cache between
     // the read and the search; at least kMinWindowBytes.
-    std::size_t windowBytes = std::size_t{256} << 10;
+    std::size_t windowBytes = std::size_t{1} << 20;
+    // Windows read ahead, and the threads that read and search them while the walk replays the
+    // blocks of the window before; 0 readers: the walk reads each window itself.
+    int slots = 6;
+    int readers = 2;
+    // Search each window for the markers on the reader threads, not on the walk's thread.
+    bool searchOnReaders = true;
     int maxRows = 32'767;
     std::int64_t maxByteCount = INT32_MAX;
     FinderKind finder = FinderKind::Best;
@@ -63,7 +82,10 @@ struct WalkResult {
 // (boundary at its frame's sync when it lies more than 36 bytes in); outside the first block a
 // found boundary moves p onto it. A block that yields nothing is read a second time 5 bytes
 // earlier. The walk searches whole windows for the markers once and answers each block from
-// that list, with exactly the results of searching every block byte by byte.
-WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options = {});
+// that list, with exactly the results of searching every block byte by byte. The listener and
+// the observer's Take are called on the caller's thread; only the reading and searching of the
+// windows ahead runs on the reader threads.
+WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options = {},
+                      PieceObserver* observer = nullptr);
 
 }  // namespace vyr::recovery

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
+#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
@@ -33,12 +36,15 @@ public:
 };
 
 WalkResult Fast(const Bytes& file, std::size_t window = WalkOptions{}.windowBytes, FinderKind finder = FinderKind::Best,
-                WalkListener* listener = nullptr)
+                WalkListener* listener = nullptr, int readers = WalkOptions{}.readers)
 {
     support::MemoryStream source(file);
     WalkOptions options;
     options.windowBytes = window;
     options.finder = finder;
+    options.readers = readers;
+    // Few slots, so readers wait for the walk to give windows back, as they do on large files.
+    options.slots = readers > 0 ? 2 + readers : 2;
     return WalkBlocks(source, listener, options);
 }
 
@@ -230,6 +236,102 @@ TEST(recovery_block_walk, positions_past_2_gib_are_exact)
               result.byteCounts);
 }
 
+// Keeps what the walk showed it: each window's own part as Prepare saw it on a reader thread,
+// checked again when the walk hands the window over.
+class RecordingObserver : public PieceObserver {
+public:
+    explicit RecordingObserver(std::size_t stopAfter = SIZE_MAX) : m_stopAfter(stopAfter) {}
+    void Prepare(const support::Window& window) override
+    {
+        const auto own = window.Own();
+        prepared[window.slot].assign(own.begin(), own.end());
+    }
+    bool Take(const support::Window& window) override
+    {
+        if (window.error != 0) {
+            error = window.error;
+            return false;
+        }
+        const auto own = window.Own();
+        EXPECT_EQ(prepared[window.slot], Bytes(own.begin(), own.end())) << "window " << window.index;
+        EXPECT_EQ(static_cast<std::int64_t>(seen.size()), window.ownStart);
+        seen.append(own.begin(), own.end());
+        return ++m_taken < m_stopAfter;
+    }
+    std::array<Bytes, 16> prepared;
+    Bytes seen;
+    int error = 0;
+
+private:
+    std::size_t m_stopAfter;
+    std::size_t m_taken = 0;
+};
+
+TEST(recovery_block_walk, the_observer_sees_every_byte_once_in_order)
+{
+    constexpr std::size_t kWindow = kMinWindowBytes;
+    const struct {
+        const char* name;
+        std::size_t size;
+        std::size_t stopAfter;
+    } cases[] = {
+        {"shorter than a window", 1000, SIZE_MAX},
+        {"whole windows", 4 * kWindow, SIZE_MAX},
+        {"the walk ends before the last window", 5 * kWindow + 100, SIZE_MAX},
+        {"the observer has seen enough", 6 * kWindow + 7, 2},
+        {"empty", 0, SIZE_MAX},
+    };
+    std::mt19937 random(9);
+    for (const auto& c : cases)
+        for (const int readers : {0, 1, 2}) {
+            Bytes file(c.size, 'a');
+            for (char& b : file) b = static_cast<char>(random());
+            support::MemoryStream source(file);
+            WalkOptions options;
+            options.windowBytes = kWindow;
+            options.readers = readers;
+            options.slots = 3;
+            RecordingObserver observer(c.stopAfter);
+            const WalkResult result = WalkBlocks(source, nullptr, options, &observer);
+            ExpectSame(test::NaiveWalk(file), result, c.name);
+            const std::size_t expected = std::min(file.size(), c.stopAfter * kWindow);
+            EXPECT_EQ(file.substr(0, expected), observer.seen) << c.name << ", readers " << readers;
+        }
+}
+
+// Fails every read that touches one offset, from whichever thread asks.
+class FailingSource : public support::ByteStream {
+public:
+    FailingSource(const Bytes& bytes, std::int64_t failAt) : m_bytes(bytes), m_failAt(failAt) {}
+    std::int64_t Length() const override { return m_bytes.Length(); }
+    support::IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override
+    {
+        if (offset <= m_failAt && m_failAt < offset + static_cast<std::int64_t>(into.size())) return {0, EIO};
+        return m_bytes.ReadAt(offset, into);
+    }
+
+private:
+    support::MemoryStream m_bytes;
+    std::int64_t m_failAt;
+};
+
+TEST(recovery_block_walk, a_read_that_fails_ends_the_walk_and_tells_the_observer)
+{
+    const Bytes file = TaggedPart(9000) + TaggedPart(9000) + TaggedPart(9000);
+    for (const int readers : {0, 2}) {
+        FailingSource source(file, 20'000);
+        WalkOptions options;
+        options.windowBytes = kMinWindowBytes;
+        options.readers = readers;
+        RecordingObserver observer;
+        const WalkResult result = WalkBlocks(source, nullptr, options, &observer);
+        EXPECT_EQ(WalkOutcome::ReadFailed, result.outcome) << readers;
+        EXPECT_EQ(EIO, observer.error);
+        // The parts before the window that failed were still found; none after it.
+        EXPECT_EQ((std::vector<std::int64_t>{9000, 18000}), result.boundaries);
+    }
+}
+
 TEST(recovery_marker_finder, every_kind_finds_the_same_markers)
 {
     std::mt19937 random(7);
@@ -292,8 +394,10 @@ TEST(recovery_block_walk, fast_walk_matches_the_literal_walk_on_random_files)
         const std::size_t window = kMinWindowBytes + random() % 9000;
         const FinderKind kinds[] = {FinderKind::Scalar, FinderKind::Sse2, FinderKind::Avx2, FinderKind::Avx512};
         const FinderKind kind = kinds[round % 4];
-        ExpectSame(naive, Fast(file, window, FinderAvailable(kind) ? kind : FinderKind::Scalar),
-                   "round " + std::to_string(round) + " window " + std::to_string(window));
+        const int readers = round % 3;  // on the walk's thread, one reader thread, two
+        ExpectSame(naive, Fast(file, window, FinderAvailable(kind) ? kind : FinderKind::Scalar, nullptr, readers),
+                   "round " + std::to_string(round) + " window " + std::to_string(window) + " readers " +
+                       std::to_string(readers));
         if (HasFailure()) break;
     }
 }
