@@ -1,54 +1,87 @@
 #include "cli/AlbumJson.h"
 
+#include <ostream>
 #include <vector>
 
+#include "cli/JsonWriter.h"
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 
 namespace vyr::cli {
 
-nlohmann::ordered_json AlbumJson(const std::string& path, std::string_view kind, const album::AlbumState& state,
-                                 const album::AlbumWindow& window)
+namespace {
+
+// nlohmann refuses a string that is not UTF-8 when it prints it: such a text goes in replaced,
+// with its bytes under the key with "Bytes" appended.
+void AddText(nlohmann::ordered_json& object, const std::string& key, const std::string& text)
 {
-    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
+    if (support::IsValidUtf8(text)) {
+        object[key] = text;
+        return;
+    }
+    object[key] = ReplaceInvalidUtf8(text);
+    object[key + "Bytes"] = PercentEncoded(text);
+}
+
+void WriteRow(JsonWriter& json, const album::TrackEntry& track, int row, std::int64_t offset, bool ticked)
+{
+    json.BeginObject();
+    json.Member("row", row);
+    json.Member("fileName", track.fileName);
+    json.Member("displayName", track.displayName);
+    json.Member("duration", track.duration.ToDouble());
+    json.Member("time", track.duration.IsZero() ? std::string() : support::FormatDuration(track.duration));
+    json.Member("byteCount", static_cast<std::int64_t>(track.byteCount));
+    json.Member("hasByteCount", track.hasByteCount);
+    json.Member("offset", offset);
+    json.Member("ticked", ticked);
+    json.EndObject();
+}
+
+}  // namespace
+
+void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view kind, const album::AlbumState& state,
+                    const album::AlbumWindow& window)
+{
+    JsonWriter json(out);
+    json.BeginObject();
+    json.Member("file", path);
+    json.Member("kind", kind);
+    json.Member("scanned", state.scanned);
+    json.Member("title", state.title);
+    json.Member("artist", state.artist);
+    json.Member("headerLength", state.headerLength);
+    json.Member("dataBase", state.dataBase);
+    json.BeginArray("tracks");
     const std::vector<std::int64_t> offsets = album::RowOffsets(state);
     const bool listed = window.ItemCount() > 0;
-    for (int row = 0; listed && row < state.tracks.Count(); ++row) {
-        const album::TrackEntry& track = state.tracks[row];
-        tracks.push_back({
-            {"row", row},
-            {"fileName", track.fileName},
-            {"displayName", track.displayName},
-            {"duration", track.duration.ToDouble()},
-            {"time", track.duration.IsZero() ? std::string() : support::FormatDuration(track.duration)},
-            {"byteCount", track.byteCount},
-            {"hasByteCount", track.hasByteCount},
-            {"offset", offsets[static_cast<std::size_t>(row)]},
-            {"ticked", row < window.ItemCount() && window.IsTicked(row)},
-        });
-    }
-    return {
-        {"file", path},
-        {"kind", kind},
-        {"scanned", state.scanned},
-        {"title", state.title},
-        {"artist", state.artist},
-        {"headerLength", state.headerLength},
-        {"dataBase", state.dataBase},
-        {"tracks", std::move(tracks)},
-    };
+    for (int row = 0; listed && row < state.tracks.Count(); ++row)
+        WriteRow(json, state.tracks[row], row, offsets[static_cast<std::size_t>(row)],
+                 row < window.ItemCount() && window.IsTicked(row));
+    json.EndArray();
+    json.EndObject();
+    json.Finish();
+    out << '\n';
 }
 
 nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumState& state,
-                                  const extract::ExtractReport& report)
+                                   const extract::ExtractReport& report)
 {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const extract::RowReport& r : report.rows) {
-        nlohmann::ordered_json row{{"row", r.row}, {"fileName", r.fileName}, {"status", extract::StatusName(r.status)}};
+        nlohmann::ordered_json row = nlohmann::ordered_json::object();
+        row["row"] = r.row;
+        AddText(row, "fileName", r.fileName);
+        row["status"] = extract::StatusName(r.status);
         if (r.status == extract::RowStatus::Failed || r.status == extract::RowStatus::UnsafeName)
-            row["reason"] = r.reason;
+            AddText(row, "reason", r.reason);
         rows.push_back(std::move(row));
     }
-    return {{"file", file}, {"targetFolder", state.targetFolder}, {"rows", std::move(rows)}};
+    nlohmann::ordered_json album;
+    AddText(album, "file", file);
+    AddText(album, "targetFolder", state.targetFolder);
+    album["rows"] = std::move(rows);
+    return album;
 }
 
 }  // namespace vyr::cli

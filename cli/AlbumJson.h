@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -11,11 +12,13 @@
 
 namespace vyr::cli {
 
-// The rows a load or a scan left, as `vyr list --json` and `vyr scan --json` print them.
-nlohmann::ordered_json AlbumJson(const std::string& path, std::string_view kind, const album::AlbumState& state,
-                                 const album::AlbumWindow& window);
+// The rows a load or a scan left, as `vyr list --json` and `vyr scan --json` print them, written
+// row by row, with a line end after the closing brace.
+void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view kind, const album::AlbumState& state,
+                    const album::AlbumWindow& window);
 
-// What `vyr extract --json` prints for one album: each row's outcome.
+// What `vyr extract --json` prints for one album: each row's outcome. Texts that are not UTF-8
+// come with their bytes beside them, as WriteAlbumJson writes them.
 nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumState& state,
                                    const extract::ExtractReport& report);
 

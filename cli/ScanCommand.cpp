@@ -35,8 +35,7 @@ int RunScan(const ScanOptions& options)
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json)
-        std::cout << AlbumJson(options.file, album::KindName(album::ClassifyFile(options.file)), state, window).dump(2)
-                  << '\n';
+        WriteAlbumJson(std::cout, options.file, album::KindName(album::ClassifyFile(options.file)), state, window);
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

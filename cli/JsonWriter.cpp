@@ -1,0 +1,197 @@
+#include "cli/JsonWriter.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+
+namespace vyr::cli {
+
+namespace {
+
+constexpr std::size_t kFlushBytes = 64 * 1024;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// Bytes of the UTF-8 sequence that starts at `at`, or 0 when none does: no overlong forms, no
+// surrogates, nothing past U+10FFFF.
+std::size_t SequenceLength(std::string_view text, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;  // the range of the second byte; the later ones are 80 to BF
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(text[at + k]);
+        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string ReplaceInvalidUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = SequenceLength(text, at);
+        if (length == 0) {
+            out += kReplacement;
+            ++at;
+        } else {
+            out.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return out;
+}
+
+std::string PercentEncoded(std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '%') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        }
+    }
+    return out;
+}
+
+JsonWriter::JsonWriter(std::ostream& out) : m_out(out) {}
+
+JsonWriter::~JsonWriter() { Finish(); }
+
+void JsonWriter::Finish()
+{
+    m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+    m_buffer.clear();
+}
+
+void JsonWriter::BeginObject(std::string_view key) { Open(key, '{'); }
+void JsonWriter::EndObject() { Close('}'); }
+void JsonWriter::BeginArray(std::string_view key) { Open(key, '['); }
+void JsonWriter::EndArray() { Close(']'); }
+
+void JsonWriter::Member(std::string_view key, std::int64_t value)
+{
+    Key(key);
+    m_buffer += std::to_string(value);
+}
+
+void JsonWriter::Member(std::string_view key, bool value)
+{
+    Key(key);
+    m_buffer += value ? "true" : "false";
+}
+
+void JsonWriter::Member(std::string_view key, double value)
+{
+    Key(key);
+    m_buffer += nlohmann::json(value).dump();
+}
+
+void JsonWriter::Member(std::string_view key, std::string_view text)
+{
+    // Checked in one pass for the common case; the rare text that is not UTF-8 gets both forms.
+    bool valid = true;
+    for (std::size_t at = 0; valid && at < text.size();) {
+        const std::size_t length = SequenceLength(text, at);
+        valid = length != 0;
+        at += length;
+    }
+    Key(key);
+    if (valid) {
+        Quoted(text);
+        return;
+    }
+    Quoted(ReplaceInvalidUtf8(text));
+    Key(std::string(key) + "Bytes");
+    Quoted(PercentEncoded(text));
+}
+
+// The separator and indent of a new member or element, then its key when it has one.
+void JsonWriter::Key(std::string_view key)
+{
+    if (!m_filled.empty()) {
+        m_buffer += m_filled.back() ? ",\n" : "\n";
+        m_filled.back() = true;
+        Indent(m_filled.size());
+    }
+    if (!key.empty()) {
+        Quoted(key);
+        m_buffer += ": ";
+    }
+}
+
+void JsonWriter::Open(std::string_view key, char bracket)
+{
+    Key(key);
+    m_buffer += bracket;
+    m_filled.push_back(false);
+}
+
+void JsonWriter::Close(char bracket)
+{
+    const bool filled = m_filled.back();
+    m_filled.pop_back();
+    if (filled) {
+        m_buffer += '\n';
+        Indent(m_filled.size());
+    }
+    m_buffer += bracket;
+    if (m_buffer.size() >= kFlushBytes) Finish();
+}
+
+// Escaped as nlohmann escapes with ensure_ascii off: the two-letter escapes where JSON has one,
+// \u00xx for the other control characters, everything else as it is.
+void JsonWriter::Quoted(std::string_view utf8)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    m_buffer += '"';
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (b) {
+        case '"': m_buffer += "\\\""; break;
+        case '\\': m_buffer += "\\\\"; break;
+        case '\b': m_buffer += "\\b"; break;
+        case '\t': m_buffer += "\\t"; break;
+        case '\n': m_buffer += "\\n"; break;
+        case '\f': m_buffer += "\\f"; break;
+        case '\r': m_buffer += "\\r"; break;
+        default:
+            if (b < 0x20) {
+                m_buffer += "\\u00";
+                m_buffer += kHex[b >> 4];
+                m_buffer += kHex[b & 0x0F];
+            } else {
+                m_buffer += c;
+            }
+        }
+    }
+    m_buffer += '"';
+}
+
+void JsonWriter::Indent(std::size_t depth) { m_buffer.append(2 * depth, ' '); }
+
+}  // namespace vyr::cli
