@@ -25,17 +25,31 @@ struct ScanOptions {
     bool json = false;
 };
 
+album::FileKind FileKindOf(album::HeaderKind kind)
+{
+    switch (kind) {
+    case album::HeaderKind::Album: return album::FileKind::Album;
+    case album::HeaderKind::ZipArchive: return album::FileKind::ZipArchive;
+    case album::HeaderKind::AlbumWrap: return album::FileKind::AlbumWrap;
+    case album::HeaderKind::NoHeader: break;
+    }
+    return album::FileKind::NoHeader;
+}
+
 int RunScan(const ScanOptions& options)
 {
     album::AlbumState state;
     CliWindow window(std::cerr, false, support::UserGroupSeparator());
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     album::ShowScanNotice(window);
-    const album::ScanOutcome outcome = recovery::ScanAndRecover(state, window, options.file);
+    // The file's kind, for the JSON, comes from the scan's own reads: only asked for when printed.
+    album::HeaderKind kind = album::HeaderKind::NoHeader;
+    const album::ScanOutcome outcome = options.json ? recovery::ScanAndRecover(state, window, options.file, kind)
+                                                    : recovery::ScanAndRecover(state, window, options.file);
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json)
-        WriteAlbumJson(std::cout, options.file, album::KindName(album::ClassifyFile(options.file)), state, window);
+        WriteAlbumJson(std::cout, options.file, album::KindName(FileKindOf(kind)), state, window);
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

@@ -1,6 +1,8 @@
 #include "recovery/ScanAndRecover.h"
 
+#include <atomic>
 #include <exception>
+#include <vector>
 
 #include "album/TrackList.h"
 #include "recovery/BlockWalk.h"
@@ -67,13 +69,51 @@ private:
     std::int64_t m_to = 0;  // empty: the first block works it out
 };
 
+// The loader's first pass, fed the windows the walk reads. The reader threads find each
+// window's line ends and tags ahead; the pass itself runs in file order on the walk's thread.
+class FirstPassObserver final : public PieceObserver {
+public:
+    FirstPassObserver(std::int64_t length, int slots) : m_pass(length), m_events(static_cast<std::size_t>(slots)) {}
+
+    void Prepare(const support::Window& window) override
+    {
+        if (!m_wanted.load(std::memory_order_relaxed)) return;
+        std::vector<album::LineEvent>& events = m_events[window.slot];
+        events.clear();
+        album::IndexLines(window.Own(), events);
+    }
+
+    bool Take(const support::Window& window) override
+    {
+        if (window.error != 0) {
+            m_error = window.error;
+        } else if (m_pass.Feed(window.Own(), m_events[window.slot])) {
+            return true;
+        }
+        m_wanted.store(false, std::memory_order_relaxed);
+        return false;
+    }
+
+    album::HeaderKind Kind()
+    {
+        const album::HeaderScan scan = m_pass.Finish(m_error);
+        return scan.readError != 0 ? album::HeaderKind::NoHeader : scan.kind;
+    }
+
+private:
+    album::FirstPass m_pass;
+    std::vector<std::vector<album::LineEvent>> m_events;  // by the window's slot
+    std::atomic<bool> m_wanted{true};
+    int m_error = 0;
+};
+
 void ShowNotice(album::AlbumWindow& window, std::string_view text)
 {
     window.ShowMessage(album::Message{std::string(text), album::MessageIcon::Exclamation, album::MessageButtons::Ok,
                                       std::string(support::msg::kAppTitle)});
 }
 
-ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
+ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path, album::HeaderKind* kind)
 {
     state.tracks.Reset();
     state.scanned = true;
@@ -99,7 +139,14 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
         // The walk reads front to back; a larger read-ahead keeps the disk ahead of it.
         file.ExpectSequentialReads();
         WindowProgress progress(window);
-        walk = WalkBlocks(file, &progress);
+        WalkOptions options;
+        if (kind == nullptr) {
+            walk = WalkBlocks(file, &progress, options);
+        } else {
+            FirstPassObserver firstPass(file.Length(), options.slots);
+            walk = WalkBlocks(file, &progress, options, &firstPass);
+            *kind = firstPass.Kind();
+        }
     }  // the file is closed before anything is shown
 
     state.headerLength = walk.headerLength;
@@ -129,13 +176,12 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     return ScanOutcome::Recovered;
 }
 
-}  // namespace
-
-ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
+ScanOutcome ScanAndTell(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
+                        album::HeaderKind* kind)
 {
     ScanOutcome outcome = ScanOutcome::Failed;
     try {
-        outcome = Scan(state, window, path);
+        outcome = Scan(state, window, path, kind);
     } catch (const std::exception&) {
         // A list that throws on an operation, or memory that runs out, ends the pass like a
         // refused row.
@@ -146,6 +192,20 @@ ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window,
     window.SetAlbumLabel("");
     window.SetArtistLabel("");
     return outcome;
+}
+
+}  // namespace
+
+ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
+{
+    return ScanAndTell(state, window, path, nullptr);
+}
+
+ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
+                           album::HeaderKind& kind)
+{
+    kind = album::HeaderKind::NoHeader;
+    return ScanAndTell(state, window, path, &kind);
 }
 
 }  // namespace vyr::recovery

@@ -78,6 +78,37 @@ TEST(cli_scan, table_and_exit_statuses)
     }
 }
 
+TEST(cli_scan, json_kind_is_the_loaders_verdict_from_the_scans_own_reads)
+{
+    TempDir dir;
+    const std::string parts = TaggedPart(3000) + TaggedPart(4000);
+    // One line to its end, whose last 13 bytes lie just past 3 MiB: no block of the walk needs
+    // them, so the verdict comes from reads past where the walk itself stopped.
+    std::string wrapAtTheEnd;
+    while (wrapAtTheEnd.size() < (std::size_t{3} << 20)) wrapAtTheEnd += parts;
+    wrapAtTheEnd.resize(std::size_t{3} << 20);
+    wrapAtTheEnd += "ID3 AlbumWrap";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* kind;
+    } cases[] = {
+        {"album.vyr", "a.mp3\r\n#EXTBIN\r\n" + parts, "album"},
+        {"archive.vyr", std::string("PK\x03\x04", 4) + parts, "zip"},
+        {"wrap.mp3", "x\r\nID3 AlbumWrap\r\n" + parts, "albumwrap"},
+        {"plain.mp3", parts, "noheader"},
+        {"late.mp3", wrapAtTheEnd, "albumwrap"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir / c.name, c.bytes);
+        const CliRun scan = RunCli({"scan", "--json", dir / c.name});
+        ASSERT_EQ(0, scan.status) << c.name << ": " << scan.err;
+        EXPECT_EQ(c.kind, nlohmann::json::parse(scan.out)["kind"]) << c.name;
+        const CliRun list = RunCli({"list", "--json", dir / c.name});
+        EXPECT_EQ(c.kind, nlohmann::json::parse(list.out)["kind"]) << c.name;
+    }
+}
+
 TEST(cli_scan, a_sparse_3_gib_file_scans_in_bounded_memory)
 {
     // Zeros but for two parts far apart: no frame sync near the front, so a scanner that kept the
