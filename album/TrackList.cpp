@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "support/FolderListing.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -56,6 +57,7 @@ bool FillList(const AlbumState& state, AlbumWindow& window, ListStyle style)
     window.RemoveAllColumns();
     AddColumns(state.tracks, window);
     const std::string separator = window.GroupSeparator();
+    const support::FolderListing target(state.targetFolder, static_cast<std::size_t>(state.tracks.Count()));
     for (int row = 0; row < state.tracks.Count(); ++row) {
         const TrackEntry& track = state.tracks[row];
         if (!window.AddItem(ItemKey(style, row, track.fileName))) {
@@ -68,7 +70,7 @@ bool FillList(const AlbumState& state, AlbumWindow& window, ListStyle style)
         if (!track.duration.IsZero()) window.SetItemCell(item, "hDuration", support::FormatDuration(track.duration));
         if (track.byteCount != 0) window.SetItemCell(item, "hSize", support::SizeText(track.byteCount, separator));
         window.EnsureVisible(item);
-        window.SetTicked(item, TickedByDefault(state, row));
+        window.SetTicked(item, !target.Holds(track.fileName));
     }
     return true;
 }
@@ -81,7 +83,8 @@ bool TickedByDefault(const AlbumState& state, int row)
 void TickByTargetFolder(const AlbumState& state, AlbumWindow& window)
 {
     const int items = std::min(window.ItemCount(), state.tracks.Count());
-    for (int row = 0; row < items; ++row) window.SetTicked(row, TickedByDefault(state, row));
+    const support::FolderListing target(state.targetFolder, static_cast<std::size_t>(items));
+    for (int row = 0; row < items; ++row) window.SetTicked(row, !target.Holds(state.tracks[row].fileName));
 }
 
 RenameOutcome RenameRow(AlbumState& state, AlbumWindow& window, int row, std::string name)

@@ -7,6 +7,8 @@ namespace vyr::cli {
 
 namespace {
 
+constexpr std::size_t kMaxItems = 32'767;  // rows are walked with signed 16-bit indexes
+
 std::string WithNewlines(std::string_view text)
 {
     std::string out;
@@ -22,6 +24,8 @@ std::string WithNewlines(std::string_view text)
 CliWindow::CliWindow(std::ostream& err, bool answerYes, std::string groupSeparator)
     : m_err(err), m_answerYes(answerYes), m_groupSeparator(std::move(groupSeparator))
 {
+    // Room for the most rows a list holds, so that a long album's fill never rehashes.
+    m_keys.reserve(kMaxItems);
 }
 
 void CliWindow::RemoveAllItems()

@@ -78,7 +78,7 @@ std::string PercentEncoded(std::string_view bytes)
     return out;
 }
 
-JsonWriter::JsonWriter(std::ostream& out) : m_out(out) {}
+JsonWriter::JsonWriter(std::ostream& out) : m_out(out) { m_buffer.reserve(2 * kFlushBytes); }
 
 JsonWriter::~JsonWriter() { Finish(); }
 
@@ -169,8 +169,12 @@ void JsonWriter::Quoted(std::string_view utf8)
 {
     static constexpr char kHex[] = "0123456789abcdef";
     m_buffer += '"';
-    for (const char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
+    std::size_t plain = 0;  // start of the bytes not yet copied, all of which need no escape
+    for (std::size_t at = 0; at < utf8.size(); ++at) {
+        const auto b = static_cast<unsigned char>(utf8[at]);
+        if (b >= 0x20 && b != '"' && b != '\\') continue;
+        m_buffer.append(utf8.substr(plain, at - plain));
+        plain = at + 1;
         switch (b) {
         case '"': m_buffer += "\\\""; break;
         case '\\': m_buffer += "\\\\"; break;
@@ -180,15 +184,12 @@ void JsonWriter::Quoted(std::string_view utf8)
         case '\f': m_buffer += "\\f"; break;
         case '\r': m_buffer += "\\r"; break;
         default:
-            if (b < 0x20) {
-                m_buffer += "\\u00";
-                m_buffer += kHex[b >> 4];
-                m_buffer += kHex[b & 0x0F];
-            } else {
-                m_buffer += c;
-            }
+            m_buffer += "\\u00";
+            m_buffer += kHex[b >> 4];
+            m_buffer += kHex[b & 0x0F];
         }
     }
+    m_buffer.append(utf8.substr(plain));
     m_buffer += '"';
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <locale>
 
+#include "support/FolderListing.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
 #include "tests/TestFiles.h"
@@ -118,6 +119,48 @@ TEST(plain_file_name, refuses_names_that_leave_the_folder_or_hide_control_charac
         EXPECT_FALSE(IsPlainFileName(bad)) << bad;
     for (const char* good : {"01 Song.mp3", "...mp3", "[01] Party.mp3", "Caf\xC3\xA9.mp3", " spaced "})
         EXPECT_TRUE(IsPlainFileName(good)) << good;
+}
+
+// Read from the listing or asked of the kernel, a name is there exactly when FileExists says so:
+// both ways are tried, with many names asked (listed) and with few (not listed).
+TEST(folder_listing, answers_as_file_exists_does)
+{
+    test::TempDir dir;
+    test::WriteFile(dir / "full.mp3", "x");
+    test::WriteFile(dir / "Mixed Case.mp3", "x");
+    test::WriteFile(dir / "empty.mp3", "");
+    test::WriteFile(dir / "caf\xC3\xA9.mp3", "x");
+    test::WriteFile(dir / "dot.", "x");
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::create_directory(dir / "sub");
+    test::WriteFile(dir / "sub/inner.mp3", "x");
+    std::filesystem::create_symlink(dir / "full.mp3", dir / "link.mp3");
+    std::filesystem::create_symlink(dir / "missing.mp3", dir / "dangling.mp3");
+    const char* names[] = {"full.mp3",
+                           "FULL.MP3",
+                           "Mixed Case.mp3",
+                           "mixed case.mp3",
+                           "empty.mp3",
+                           "caf\xC3\xA9.mp3",
+                           "CAF\xC3\xA9.mp3",
+                           "dot.",
+                           "dot",
+                           "folder",
+                           "sub/inner.mp3",
+                           "sub/missing.mp3",
+                           "link.mp3",
+                           "dangling.mp3",
+                           "missing.mp3",
+                           "",
+                           ".",
+                           "..",
+                           "full.mp3 "};
+    const std::string folder = dir / "";
+    for (const std::size_t asked : {std::size_t{1}, std::size_t{100'000}}) {
+        const FolderListing listing(folder, asked);
+        for (const char* name : names)
+            EXPECT_EQ(listing.Holds(name), FileExists(folder + name)) << asked << " " << name;
+    }
 }
 
 }  // namespace

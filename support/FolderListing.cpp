@@ -1,0 +1,80 @@
+#include "support/FolderListing.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "support/PathHelpers.h"
+
+namespace vyr::support {
+
+namespace {
+
+// A path walk costs about as much as reading ten names of a listing.
+constexpr std::size_t kListFromNames = 64;
+constexpr std::size_t kListedPerName = 10;
+constexpr std::size_t kMaxNameBytes = 16u << 20;  // and the listing's memory stays small
+
+std::string Folded(std::string_view name)
+{
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return folded;
+}
+
+// A name a folder's listing settles. A file system that ignores case (FAT, SMB, a case-folding
+// ext4 folder) finds "A.mp3" as "a.mp3", hence the folding; the rest it may also find under
+// another spelling: letters beyond ASCII, FAT's short "NAME~1" aliases, a trailing dot or space
+// that SMB drops, a stream after a colon. Those, and paths, are asked of the kernel.
+bool ListingSettles(std::string_view name)
+{
+    if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0x80 || c == '/' || c == '~' || c == ':' || c == '\\';
+    });
+}
+
+}  // namespace
+
+FolderListing::FolderListing(std::string folder, std::size_t names) : m_folder(std::move(folder))
+{
+    if (names < kListFromNames) return;
+    const std::size_t maxEntries = names * kListedPerName;
+    const int fd = ::open(m_folder.empty() ? "." : m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return;
+    }
+    std::size_t bytes = 0;
+    bool whole = true;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        bytes += name.size();
+        if (m_names.size() >= maxEntries || bytes > kMaxNameBytes) {
+            whole = false;
+            break;
+        }
+        m_names.insert(Folded(name));
+        errno = 0;
+    }
+    whole = whole && errno == 0;  // readdir gives null on an error as at the end, with errno set
+    ::closedir(dir);
+    m_listed = whole;
+    if (!m_listed) m_names = {};
+}
+
+bool FolderListing::Holds(std::string_view name) const
+{
+    if (m_listed && ListingSettles(name) && !m_names.contains(Folded(name))) return false;
+    return FileExists(m_folder + std::string(name));
+}
+
+}  // namespace vyr::support
