@@ -1,81 +1,134 @@
 #!/usr/bin/env bash
-# Times `vyr scan` on a 1 GiB file of joined MP3s against `cat FILE >/dev/null` of the same file
-# in the same run, with the page cache warm, and prints the ratio (target: under 2) and the peak
-# memory (target: under 64 MiB). Where mp3splt is installed, also times `mp3splt -e` against
-# `vyr extract --scan` on the same file, both writing into the temporary folder.
+# Times the recovery scan and the commands built on it beside the commands that only read or copy
+# the same file, in one run, with the page cache warm, on two files of about 1 GiB:
+#   realistic  1,116 joined 128 kbit/s stereo tracks of about 1 MB with ID3v2 and ID3v1 tags
+#              (bench/material.sh makes it once into build/bench-material)
+#   dense      256 joined tracks of 4 MiB of 32 kbit/s mono frames: four times as many frame
+#              syncs per byte
+# Each row runs its command and its reference in turn, pair by pair, and takes the ratio of each
+# pair, so that a busy moment of the machine falls on both alike; it prints the medians, the
+# spread of the ratios, the target and the largest peak memory (maximum resident set size).
+# Then the speed-up of `vyr extract --scan` over `mp3splt -e` on each file, and the parts found.
 #   bench/scan.sh [VYR]     default: build/release/cli/vyr
 set -euo pipefail
 cd "$(dirname "$0")/.."
 vyr=${1:-${VYR:-build/release/cli/vyr}}
 runs=${SCAN_RUNS:-5}
+split_runs=${SPLIT_RUNS:-3}
 [ -x "$vyr" ] || { echo "scan: $vyr is missing (build the release preset first)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "scan: /usr/bin/time is missing (scripts/install-deps)" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-material=tests/data/mp3
+realistic=$(bench/material.sh)/joined128.mp3
+realistic_tracks=$(cat "$(dirname "$realistic")/joined128.count")
 
 # One track of about 4 MiB: a CBR file's Info frame and frames, its plain frames again and
 # again, then an ID3v1 tag; the file is 256 such tracks, 256 parts for the scan to find.
+material=tests/data/mp3
 frames="$work/frames"
 tail -c +253 "$material/cbr32-mono-plain.mp3" >"$frames"  # all frames after the 252-byte Info frame
 for _ in $(seq 10); do cat "$frames" "$frames" >"$work/t" && mv "$work/t" "$frames"; done  # 6 MiB
-track="$work/track.mp3"
 cat "$material/cbr32-mono-plain.mp3" "$frames" >"$work/long"
 head -c $((4 * 1024 * 1024 - 128)) "$work/long" >"$work/t"
 tail -c 128 "$material/cbr44-id3v2-id3v1.mp3" >>"$work/t"
-mv "$work/t" "$track"
-file="$work/joined.mp3"
-for _ in $(seq 256); do cat "$track"; done >"$file"
-size=$(stat -c %s "$file")
-parts=$("$vyr" scan --json "$file" | grep -c '"row"')
-[ "$parts" -eq 256 ] || { echo "scan: found $parts parts, not 256" >&2; exit 1; }
+dense="$work/dense.mp3"
+for _ in $(seq 256); do cat "$work/t"; done >"$dense"
+rm -f "$work/t" "$work/long" "$frames"
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Runs "$@" $runs times; leaves the median wall time in nanoseconds in $wall and the largest
-# peak memory in KiB in $peak. $fresh_out: empty the output folder before each run.
-measure() {
-  local walls=() peaks=() start end
-  for _ in $(seq "$runs"); do
-    if [ -n "${fresh_out:-}" ]; then rm -rf "$work/out" && mkdir "$work/out" && sync; fi
-    start=$(date +%s%N)
-    /usr/bin/time -o "$work/time.txt" -f '%M' "$@" >/dev/null 2>"$work/err" || true
-    end=$(date +%s%N)
-    walls+=($((end - start)))
-    peaks+=("$(tail -1 "$work/time.txt")")
-  done
-  wall=$(printf '%s\n' "${walls[@]}" | median)
-  peak=$(printf '%s\n' "${peaks[@]}" | sort -n | tail -1)
+# An empty output folder, with the writes of the run before on disk, so that runs do not meet
+# the write-back of the one before.
+fresh_out() { rm -rf "$work/out" && mkdir "$work/out" && sync; }
+
+# One timed run of "$@": the wall time in nanoseconds in $run_wall, the peak memory in KiB in
+# $run_peak. A command that fails ends the benchmark: its figure would mean nothing.
+timed() {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -o "$work/time.txt" -f '%M' "$@" >/dev/null 2>"$work/err" ||
+    { echo "scan: $* failed: $(tail -3 "$work/err")" >&2; exit 1; }
+  end=$(date +%s%N)
+  run_wall=$((end - start))
+  run_peak=$(tail -1 "$work/time.txt")
 }
 
-cat "$file" >/dev/null  # warm the page cache
-measure cat "$file"
-cat_wall=$wall cat_peak=$peak
-measure "$vyr" scan "$file"
-scan_wall=$wall scan_peak=$peak
-
-awk -v size="$size" -v runs="$runs" -v c="$cat_wall" -v s="$scan_wall" -v cp="$cat_peak" -v sp="$scan_peak" 'BEGIN {
-  printf "scan: %.0f MiB of 256 joined MP3 tracks, page cache warm, median of %d runs\n", size / 1048576, runs
-  printf "  cat FILE    %7.0f ms  %6.0f MiB/s  peak %5.1f MiB\n", c / 1e6, size / 1048576 / (c / 1e9), cp / 1024
-  printf "  vyr scan    %7.0f ms  %6.0f MiB/s  peak %5.1f MiB\n", s / 1e6, size / 1048576 / (s / 1e9), sp / 1024
-  printf "  time ratio scan/cat %.2f (target under 2), peak memory target under 64 MiB\n", s / c
-}'
-
-if command -v mp3splt >/dev/null; then
-  split_runs=${SPLIT_RUNS:-3}
-  fresh_out=1
-  runs=$split_runs measure "$vyr" extract --scan -o "$work/out" "$file"
-  extract_wall=$wall extract_peak=$peak
-  written=$(find "$work/out" -type f | wc -l)
-  runs=$split_runs measure mp3splt -q -e -d "$work/out" "$file"
-  split_wall=$wall split_peak=$peak
-  awk -v runs="$split_runs" -v e="$extract_wall" -v m="$split_wall" -v ep="$extract_peak" -v mp="$split_peak" \
-      -v written="$written" 'BEGIN {
-    printf "  vyr extract --scan %7.0f ms  peak %5.1f MiB  (%d files written), median of %d runs\n", e / 1e6, ep / 1024, written, runs
-    printf "  mp3splt -e         %7.0f ms  peak %5.1f MiB\n", m / 1e6, mp / 1024
-    printf "  mp3splt -e / vyr extract --scan %.1f (target at least 10)\n", m / e
+# row LABEL REFERENCE TARGET FRESH N COMMAND... --- REFERENCE-COMMAND...
+# TARGET: the most the ratio may be; FRESH 1: both write into an empty $work/out.
+row() {
+  local label=$1 reference=$2 target=$3 fresh=$4 n=$5
+  shift 5
+  local command=() base=()
+  while [ "$1" != --- ]; do command+=("$1") && shift; done
+  shift
+  base=("$@")
+  local walls=() base_walls=() ratios=() peaks=() base_peaks=()
+  for _ in $(seq "$n"); do
+    [ "$fresh" = 1 ] && fresh_out
+    timed "${command[@]}"
+    walls+=("$run_wall") peaks+=("$run_peak")
+    local wall=$run_wall
+    [ "$fresh" = 1 ] && fresh_out
+    timed "${base[@]}"
+    base_walls+=("$run_wall") base_peaks+=("$run_peak")
+    ratios+=("$(awk -v a="$wall" -v b="$run_wall" 'BEGIN { printf "%.4f", a / b }')")
+  done
+  awk -v label="$label" -v reference="$reference" -v target="$target" \
+      -v w="$(printf '%s\n' "${walls[@]}" | median)" -v bw="$(printf '%s\n' "${base_walls[@]}" | median)" \
+      -v r="$(printf '%s\n' "${ratios[@]}" | median)" -v lo="$(printf '%s\n' "${ratios[@]}" | sort -g | head -1)" \
+      -v hi="$(printf '%s\n' "${ratios[@]}" | sort -g | tail -1)" \
+      -v p="$(printf '%s\n' "${peaks[@]}" | sort -n | tail -1)" \
+      -v bp="$(printf '%s\n' "${base_peaks[@]}" | sort -n | tail -1)" 'BEGIN {
+    verdict = (target == "" ? "" : (r <= target ? "met" : "NOT met"))
+    printf "  %-30s %7.0f ms  %-16s %7.0f ms  %5.2f x (%.2f to %.2f)  %-7s %-7s  peak %5.1f MiB (%s %.1f)\n",
+           label, w / 1e6, reference, bw / 1e6, r, lo, hi, (target == "" ? "" : "<= " target), verdict, p / 1024,
+           reference, bp / 1024
   }'
-else
-  echo "  mp3splt is not installed: no comparison with mp3splt -e"
-fi
+}
+
+# The speed-up of `vyr extract --scan` over `mp3splt -e`, both writing into an empty folder.
+splitter() {
+  local file=$1
+  if ! command -v mp3splt >/dev/null; then
+    echo "  mp3splt is not installed: no comparison with mp3splt -e (scripts/install-deps)"
+    return
+  fi
+  local walls=() split_walls=() peaks=() split_peaks=() written
+  for _ in $(seq "$split_runs"); do
+    fresh_out
+    timed "$vyr" extract --scan -o "$work/out" "$file"
+    walls+=("$run_wall") peaks+=("$run_peak")
+    written=$(find "$work/out" -type f | wc -l)
+    fresh_out
+    timed mp3splt -q -e -d "$work/out" "$file"
+    split_walls+=("$run_wall") split_peaks+=("$run_peak")
+  done
+  awk -v runs="$split_runs" -v e="$(printf '%s\n' "${walls[@]}" | median)" \
+      -v m="$(printf '%s\n' "${split_walls[@]}" | median)" -v written="$written" \
+      -v mp="$(printf '%s\n' "${split_peaks[@]}" | sort -n | tail -1)" 'BEGIN {
+    printf "  mp3splt -e %.0f ms (peak %.1f MiB) against vyr extract --scan %.0f ms (%d files): %.1f x faster, median of %d\n",
+           m / 1e6, mp / 1024, e / 1e6, written, m / e, runs
+  }'
+}
+
+table() {
+  local name=$1 file=$2 tracks=$3
+  local parts
+  parts=$("$vyr" scan --json "$file" | grep -c '"row"')
+  [ "$parts" -eq "$tracks" ] || { echo "scan: found $parts parts in the $name file, not $tracks" >&2; exit 1; }
+  cat "$file" >/dev/null  # warm the page cache
+  awk -v name="$name" -v size="$(stat -c %s "$file")" -v parts="$parts" -v runs="$runs" 'BEGIN {
+    printf "scan: %s file, %.0f MiB, %d parts found; page cache warm; medians of %d pairs, ratios pair by pair\n",
+           name, size / 1048576, parts, runs
+  }'
+  row "vyr scan --json FILE" "cat FILE" 1.2 0 "$runs" "$vyr" scan --json "$file" --- cat "$file"
+  row "vyr scan FILE" "cat FILE" 1.0 0 "$runs" "$vyr" scan "$file" --- cat "$file"
+  row "vyr list --scan --json FILE" "cat FILE" 1.5 0 "$runs" "$vyr" list --scan --json "$file" --- cat "$file"
+  row "vyr extract --scan -o DIR FILE" "cp FILE DIR/copy" 1.5 1 "$runs" \
+    "$vyr" extract --scan -o "$work/out" "$file" --- cp "$file" "$work/out/copy"
+  splitter "$file"
+}
+
+table realistic "$realistic" "$realistic_tracks"
+table dense "$dense" 256
