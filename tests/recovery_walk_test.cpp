@@ -332,6 +332,31 @@ TEST(recovery_block_walk, a_read_that_fails_ends_the_walk_and_tells_the_observer
     }
 }
 
+// Each marker the walk reacts to, placed across the end of a window's own part at every offset
+// from wholly before it to wholly after it, with the walk on its own thread and on readers.
+TEST(recovery_block_walk, a_marker_across_a_window_edge_is_found_as_by_the_literal_walk)
+{
+    constexpr std::size_t kWindow = kMinWindowBytes;
+    const std::pair<const char*, Bytes> markers[] = {
+        {"text tag", TextTag()},
+        {"ID3v2.3", "ID3\x03"},
+        {"sync and Xing", kSync + Fill(34) + "Xing"},
+        {"sync and Info", kSync + Fill(4) + "Info"},
+        {"VBRI", "VBRI"},
+        {"sync", kSync},
+    };
+    for (const auto& [name, marker] : markers)
+        for (std::size_t before = 0; before <= marker.size() + 1; ++before) {
+            const std::size_t edge = 2 * kWindow;
+            const Bytes file = TaggedPart(1500) + Fill(edge - before - 1500) + marker + Fill(kWindow / 2);
+            const WalkResult naive = test::NaiveWalk(file);
+            for (const int readers : {0, 2})
+                ExpectSame(naive, Fast(file, kWindow, FinderKind::Best, nullptr, readers),
+                           std::string(name) + ", " + std::to_string(before) + " bytes before the edge, readers " +
+                               std::to_string(readers));
+        }
+}
+
 TEST(recovery_marker_finder, every_kind_finds_the_same_markers)
 {
     std::mt19937 random(7);
