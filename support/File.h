@@ -42,20 +42,31 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
+    // `path` is UTF-8 on every platform.
     OpenResult Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
 
     std::int64_t Length() const override { return m_length; }
     IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override;
 
+#ifdef _WIN32
+    bool IsOpen() const { return m_handle != nullptr; }
+    // The HANDLE itself; null when closed. Still owned here.
+    void* Handle() const { return m_handle; }
+#else
+    bool IsOpen() const { return m_fd >= 0; }
     // The descriptor itself, for the kernel's copy routes; -1 when closed. Still owned here.
     int Descriptor() const { return m_fd; }
+#endif
     // Tells the system the file will be read front to back.
     void ExpectSequentialReads() const;
 
 private:
+#ifdef _WIN32
+    void* m_handle = nullptr;
+#else
     int m_fd = -1;
+#endif
     std::int64_t m_length = 0;
 };
 

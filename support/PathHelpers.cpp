@@ -1,11 +1,42 @@
 #include "support/PathHelpers.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "support/Win32.h"
+#else
 #include <sys/stat.h>
+#endif
 
 #include <cmath>
 #include <cstdio>
 
 namespace vyr::support {
+
+#ifdef _WIN32
+
+bool FileExists(const std::string& path)
+{
+    const std::optional<std::wstring> wide = WidePath(path);
+    if (!wide || wide->empty()) return false;
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (!::GetFileAttributesExW(wide->c_str(), GetFileExInfoStandard, &info)) return false;
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return false;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return info.nFileSizeHigh != 0 || info.nFileSizeLow != 0;
+    // A link reports its own size; a reader would see the target's.
+    HANDLE handle =
+        ::CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION target{};
+    const bool read = ::GetFileInformationByHandle(handle, &target) != 0;
+    ::CloseHandle(handle);
+    return read && (target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (target.nFileSizeHigh != 0 || target.nFileSizeLow != 0);
+}
+
+#else
 
 bool FileExists(const std::string& path)
 {
@@ -14,6 +45,8 @@ bool FileExists(const std::string& path)
     if (::stat(path.c_str(), &info) != 0) return false;  // stat follows links, as a reader would
     return S_ISREG(info.st_mode) && info.st_size > 0;
 }
+
+#endif
 
 std::string FileNameFromPath(std::string_view path, char separator)
 {

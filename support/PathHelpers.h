@@ -7,9 +7,13 @@
 
 namespace vyr::support {
 
-// The separator the helpers split and join paths at. Tests pass '\\' to check the rules the
-// Windows build keeps; everything else uses the platform's own.
+// The separator the helpers split and join paths at. Tests pass the other platform's to check
+// its rules too; everything else uses the platform's own.
+#ifdef _WIN32
+inline constexpr char kNativeSeparator = '\\';
+#else
 inline constexpr char kNativeSeparator = '/';
+#endif
 
 // True only for a regular file (or a link to one) of at least one byte: an empty file that a
 // failed copy once left behind counts as absent, and a folder is not a file. Never throws.

@@ -114,6 +114,28 @@ std::string GroupThousands(std::uint64_t value, std::string_view separator)
     return grouped;
 }
 
+#ifdef _WIN32
+namespace {
+
+// Names that Windows takes for something other than a file of that name in the folder: a
+// stream or another drive's folder ("C:x.mp3"), wildcards and quotes, a name whose trailing dots
+// and spaces it drops (so another file is meant), and the devices CON, PRN, AUX, NUL, COM1 to
+// COM9 and LPT1 to LPT9, with any extension.
+bool IsSpecialToWindows(std::string_view name)
+{
+    if (name.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
+    if (name.back() == '.' || name.back() == ' ') return true;
+    std::string stem(name.substr(0, name.find('.')));
+    stem.erase(stem.find_last_not_of(' ') + 1);
+    for (char& ch : stem)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+#endif
+
 bool IsPlainFileName(std::string_view name)
 {
     if (name.empty() || name == "." || name == "..") return false;
@@ -121,6 +143,9 @@ bool IsPlainFileName(std::string_view name)
         const auto b = static_cast<unsigned char>(ch);
         if (ch == '/' || ch == '\\' || b < 32 || b == 127) return false;
     }
+#ifdef _WIN32
+    if (IsSpecialToWindows(name)) return false;
+#endif
     return true;
 }
 

@@ -25,7 +25,8 @@ std::string SizeText(std::int64_t byteCount, std::string_view separator);
 
 // A name the extract command may join to the target folder: not empty, not "." or "..", no
 // path separator of either platform and no control character. A header could otherwise name
-// "../../.bashrc".
+// "../../.bashrc". On Windows also none that the system reads as a device, a stream or another
+// drive's folder (NUL.mp3, a:b.mp3, C:x.mp3), with wildcards, or ending in a dot or space.
 bool IsPlainFileName(std::string_view name);
 
 }  // namespace vyr::support

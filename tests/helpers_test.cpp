@@ -46,9 +46,22 @@ TEST(path_helpers, follow_the_same_rules_for_both_separators)
 TEST(path_helpers, the_other_separator_is_an_ordinary_character)
 {
     EXPECT_EQ(FileNameFromPath("C:\\a/b.mp3", '\\'), "a/b.mp3");
-    EXPECT_EQ(FileNameFromPath("/a\\b.mp3"), "a\\b.mp3");
-    EXPECT_EQ(FolderOfPath("/music/Live.vyr"), "/music/");
+    EXPECT_EQ(FileNameFromPath("/a\\b.mp3", '/'), "a\\b.mp3");
+    EXPECT_EQ(FolderOfPath("/music/Live.vyr", '/'), "/music/");
     EXPECT_EQ(FolderOfPath("Live.vyr"), "");
+}
+
+TEST(path_helpers, split_at_the_platforms_own_separator_by_default)
+{
+#ifdef _WIN32
+    EXPECT_EQ(FileNameFromPath("C:\\music\\Live.vyr"), "Live.vyr");
+    EXPECT_EQ(FolderOfPath("C:\\music\\Live.vyr"), "C:\\music\\");
+    EXPECT_EQ(AddTrailingBackslash("C:"), "C:\\");
+#else
+    EXPECT_EQ(FileNameFromPath("/music/Live.vyr"), "Live.vyr");
+    EXPECT_EQ(FolderOfPath("/music/Live.vyr"), "/music/");
+    EXPECT_EQ(AddTrailingBackslash("/music"), "/music/");
+#endif
 }
 
 TEST(file_exists, only_a_regular_file_of_at_least_one_byte_exists)
@@ -57,16 +70,24 @@ TEST(file_exists, only_a_regular_file_of_at_least_one_byte_exists)
     test::WriteFile(dir / "full.mp3", "x");
     test::WriteFile(dir / "empty.mp3", "");
     std::filesystem::create_directory(dir / "folder");
-    std::filesystem::create_symlink(dir / "full.mp3", dir / "link.mp3");
-    std::filesystem::create_symlink(dir / "missing.mp3", dir / "dangling.mp3");
 
     EXPECT_TRUE(FileExists(dir / "full.mp3"));
-    EXPECT_TRUE(FileExists(dir / "link.mp3"));
     EXPECT_FALSE(FileExists(dir / "empty.mp3"));
     EXPECT_FALSE(FileExists(dir / "missing.mp3"));
-    EXPECT_FALSE(FileExists(dir / "dangling.mp3"));
     EXPECT_FALSE(FileExists(dir / "folder"));
     EXPECT_FALSE(FileExists(""));
+#ifdef _WIN32
+    EXPECT_FALSE(FileExists("NUL"));  // a device, whatever folder it is asked in
+    EXPECT_FALSE(FileExists("C:\\"));
+#endif
+
+    // Links count as what they lead to. Windows gives only some users the right to make them.
+    std::error_code refused;
+    std::filesystem::create_symlink(dir / "full.mp3", dir / "link.mp3", refused);
+    if (refused) GTEST_SKIP() << "no symbolic links here: " << refused.message();
+    std::filesystem::create_symlink(dir / "missing.mp3", dir / "dangling.mp3");
+    EXPECT_TRUE(FileExists(dir / "link.mp3"));
+    EXPECT_FALSE(FileExists(dir / "dangling.mp3"));
 }
 
 TEST(format_duration, drops_fractions_and_switches_to_hours_past_59_minutes)
@@ -116,8 +137,24 @@ TEST(plain_file_name, refuses_names_that_leave_the_folder_or_hide_control_charac
 {
     for (const char* bad : {"", ".", "..", "../x.mp3", "a/b.mp3", "a\\b.mp3", "tab\there", "del\x7f", "nl\n"})
         EXPECT_FALSE(IsPlainFileName(bad)) << bad;
-    for (const char* good : {"01 Song.mp3", "...mp3", "[01] Party.mp3", "Caf\xC3\xA9.mp3", " spaced "})
+    for (const char* good : {"01 Song.mp3", "...mp3", "[01] Party.mp3", "Caf\xC3\xA9.mp3", " spaced"})
         EXPECT_TRUE(IsPlainFileName(good)) << good;
+}
+
+// Each is harmless on Linux, and on Windows names something other than a new file in the folder.
+TEST(plain_file_name, refuses_on_windows_what_the_system_reads_as_a_device_stream_or_drive)
+{
+    const char* const names[] = {
+        "C:x.mp3",   "song.mp3:hidden", "NUL",     "nul.mp3",     "Com1.txt", "LPT9",      "CON .mp3",
+        "what?.mp3", "star*.mp3",       "a<b.mp3", "quote\".mp3", "pipe|mp3", "trailing.", "trailing ",
+    };
+#ifdef _WIN32
+    for (const char* name : names) EXPECT_FALSE(IsPlainFileName(name)) << name;
+    for (const char* name : {"COM10.mp3", "CONSOLE.mp3", "nul-mix.mp3", "LPT0.mp3", "Com.mp3"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+#else
+    for (const char* name : names) EXPECT_TRUE(IsPlainFileName(name)) << name;
+#endif
 }
 
 }  // namespace
