@@ -9,16 +9,11 @@
 #include <string>
 
 #include "tests/RunCli.h"
+#include "tests/ScanMaterial.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::test {
 namespace {
-
-const std::string kSync = "\xFF\xFB";
-std::string TaggedPart(std::size_t size)
-{
-    return kSync + std::string(size - 130, 'c') + "TAG" + std::string(125, 'b');
-}
 
 TEST(cli_scan, json_lists_the_parts_with_their_offsets)
 {

@@ -3,12 +3,13 @@
 
 #include <string>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/Messages.h"
 #include "support/Text.h"
 #include "tests/RecordingWindow.h"
+#include "tests/ScanMaterial.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::recovery {
 namespace {
@@ -17,12 +18,8 @@ using album::MessageIcon;
 using support::msg::kAppTitle;
 using support::msg::kCannotLocate;
 using support::msg::kCannotRecover;
-
-const std::string kSync = "\xFF\xFB";
-std::string TaggedPart(std::size_t size, char fill = 'c')
-{
-    return kSync + std::string(size - 2 - 128, fill) + "TAG" + std::string(125, 'b');
-}
+using test::kSync;
+using test::TaggedPart;
 
 struct Scan {
     test::TempDir dir;
