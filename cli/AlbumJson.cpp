@@ -39,7 +39,7 @@ nlohmann::ordered_json AlbumJson(const std::string& path, std::string_view kind,
 }
 
 nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumState& state,
-                                  const extract::ExtractReport& report)
+                                   const extract::ExtractReport& report)
 {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const extract::RowReport& r : report.rows) {
