@@ -131,7 +131,11 @@ void frmAlbum::SetProgressRange(int minimum, int maximum) { m_progress->setRange
 
 void frmAlbum::SetProgressValue(int value) { m_progress->setValue(value); }
 
-album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message) { return m_shell.ShowMessage(this, message); }
+album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message)
+{
+    m_list->ShowPending();  // the box covers the list as it is by now
+    return m_shell.ShowMessage(this, message);
+}
 
 void frmAlbum::ProcessEventsCoalesced(bool userInput)
 {

@@ -123,6 +123,7 @@ void frmAlbum::ConnectControls()
     connect(m_cancel, &QToolButton::clicked, this, &QWidget::close);
     connect(m_list, &TrackListView::renameRequested, this, &frmAlbum::Rename);
     connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles);
+    connect(m_list, &TrackListView::batchShown, this, &frmAlbum::Repaint);
 }
 
 }  // namespace vyr::app
