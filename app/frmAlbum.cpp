@@ -54,24 +54,34 @@ bool frmAlbum::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    if (watched == this && event->type() == QEvent::WindowDeactivate) m_pressedKeys.clear();
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) FilterKey(watched, event);
+    return false;
+}
 
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+void frmAlbum::FilterKey(QObject* watched, QEvent* event)
+{
     auto* widget = qobject_cast<QWidget*>(watched);
     // Only keys meant for this window: not those of a message box or dialog it opened. Qt
     // delivers a key to the focus widget and then to each parent that ignores it; the first
     // delivery is the one that counts.
-    if (!widget || widget->window() != this || widget != QApplication::focusWidget()) return false;
+    if (!widget || widget->window() != this || widget != QApplication::focusWidget()) return;
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->isAutoRepeat()) return false;
+    if (key->isAutoRepeat()) return;
+    // The scan code names the key whatever the modifiers make of its text (Shift+1 is "!" when
+    // pressed, "1" when Shift is let go first); without one, the key code does.
+    const std::uint64_t code =
+        key->nativeScanCode() != 0 ? (std::uint64_t{1} << 32) | key->nativeScanCode() : std::uint64_t(key->key());
     if (event->type() == QEvent::KeyPress) {
+        m_pressedKeys.insert(code);
         m_keyPressedWhileEditing = m_list->IsEditing();
-        return false;
+        return;
     }
+    if (m_pressedKeys.erase(code) == 0) return;
     // The release of the key that ended an edit (Enter, Esc) would open the editor again at once.
     const bool endedEdit = m_keyPressedWhileEditing && !m_list->IsEditing();
     m_keyPressedWhileEditing = false;
     if (!endedEdit) StartRenaming();
-    return false;
 }
 
 void frmAlbum::mouseMoveEvent(QMouseEvent* event)

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <cstdint>
+#include <set>
 #include <string>
 
 #include "album/AlbumState.h"
@@ -78,6 +80,7 @@ protected:
 
 private:
     void BuildControls();
+    void FilterKey(QObject* watched, QEvent* event);
     void ConnectControls();
     QToolButton* AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint);
     void ShowNotice(std::string_view text, album::MessageIcon icon);
@@ -112,6 +115,10 @@ private:
     bool m_stopRequested = false;
     bool m_closePending = false;
     bool m_keyPressedWhileEditing = false;
+    // Keys pressed while a control of this window had the focus and not released yet. A release
+    // counts only when its press is here: the press of the Esc or Enter that closed a dialog
+    // went to the dialog.
+    std::set<std::uint64_t> m_pressedKeys;
     QElapsedTimer m_sinceEvents;
 };
 
