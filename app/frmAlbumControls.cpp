@@ -122,7 +122,9 @@ void frmAlbum::ConnectControls()
     connect(m_extract, &QToolButton::clicked, this, [this] { ExtractCommand(); });
     connect(m_cancel, &QToolButton::clicked, this, &QWidget::close);
     connect(m_list, &TrackListView::renameRequested, this, &frmAlbum::Rename);
-    connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles);
+    // Queued: the drop ends before the load runs, so the program the files came from is not kept
+    // waiting for the answer to a question the load may ask.
+    connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles, Qt::QueuedConnection);
     connect(m_list, &TrackListView::batchShown, this, &frmAlbum::Repaint);
 }
 

@@ -61,6 +61,21 @@ private:
         QCoreApplication::processEvents();  // the list shows new rows once the event loop runs
     }
 
+    // Drags `paths` onto the list and drops them; true when both the drag and the drop were taken.
+    bool Drop(const QStringList& paths) const
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls << QUrl::fromLocalFile(p.trimmed());
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &enter);
+        if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction) return false;
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &drop);
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+    }
+
     void ShowActive()
     {
         m_window->show();
@@ -342,23 +357,26 @@ private slots:
             paths << QString::fromStdString(vyr::test::WriteFile(dir, std::string(name) + ".vyr", album));
         }
         paths.front().prepend(QStringLiteral(" "));  // a stray space before the first path is trimmed
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths) urls << QUrl::fromLocalFile(p.trimmed());
-        data.setUrls(urls);
-
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QCOMPARE(enter.dropAction(), Qt::CopyAction);
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &drop);
+        QVERIFY(Drop(paths));
+        QCoreApplication::processEvents();
 
         QCOMPARE(m_window->State().albumPath, paths.front().trimmed().toStdString());
         QCOMPARE(List()->ItemCount(), 2);
         QCOMPARE(List()->Text(0, 0), QStringLiteral("first 1.mp3"));
         QCOMPARE(m_window->findChild<QLabel*>("lblEXTALB")->text(), QStringLiteral("first"));
         QVERIFY(m_shell->messages.empty());
+    }
+
+    void drop_returns_before_the_load_asks_anything()
+    {
+        QTemporaryDir dir;
+        const std::string plain = vyr::test::WriteFile(dir, "plain.mp3", std::string(4000, 'x'));
+        QVERIFY(Drop({QString::fromStdString(plain)}));
+        // The drag's source learns the outcome now; the question comes from the event loop.
+        QVERIFY(m_shell->messages.empty());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_shell->messages.size(), 1u);
+        QCOMPARE(m_shell->messages[0].text, msg::NoHeader("plain.mp3"));
     }
 
     void extract_writes_ticked_tracks_into_the_album_folder()
