@@ -31,6 +31,9 @@ frmAlbum::frmAlbum(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(she
     setWindowIcon(ApplicationIcon());
     m_dpi = logicalDpiX();
     setFixedSize(layout::ToPixels(layout::kClientWidth, m_dpi), layout::ToPixels(layout::kClientHeight, m_dpi));
+    // Nothing in the window follows its size, so it offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setMouseTracking(true);  // the link turns blue again over the window's own surface
     BuildControls();
     ConnectControls();

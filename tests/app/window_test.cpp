@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
+#include <QWindow>
 
 #include <memory>
 
@@ -421,6 +422,17 @@ private slots:
         QTest::mouseClick(site, Qt::LeftButton);
         QCOMPARE(m_shell->urls.size(), 1u);
         QCOMPARE(m_shell->urls[0], QUrl(QStringLiteral(VYR_SITE_ADDRESS "/index1.html")));
+    }
+
+    void fixed_window_offers_no_maximize_button()
+    {
+        ShowActive();
+        for (const Qt::WindowFlags flags : {m_window->windowFlags(), m_window->windowHandle()->flags()}) {
+            QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+        }
     }
 
     void keys_typed_into_the_editor_say_nothing_on_stderr()
