@@ -87,6 +87,12 @@ void frmAlbum::FilterKey(QObject* watched, QEvent* event)
     if (!endedEdit) StartRenaming();
 }
 
+void frmAlbum::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) PaintIcons();
+    QWidget::changeEvent(event);
+}
+
 void frmAlbum::mouseMoveEvent(QMouseEvent* event)
 {
     LinkLeave(event->position().toPoint());

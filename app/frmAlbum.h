@@ -74,15 +74,18 @@ public:
     bool OpenDocument(std::string_view path) override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
+    // The buttons' faces, drawn in the colours of the current palette.
+    void PaintIcons();
     void FilterKey(QObject* watched, QEvent* event);
     void ConnectControls();
-    QToolButton* AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint);
+    QToolButton* AddButton(QWidget* parent, const char* name, const char* hint);
     void ShowNotice(std::string_view text, album::MessageIcon icon);
     void Load(const std::string& path);
     void ScanWithNotice(const std::string& path, std::string_view notice);

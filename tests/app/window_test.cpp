@@ -4,6 +4,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <QToolTip>
 #include <QWindow>
 
+#include <cmath>
 #include <memory>
 
 #include "AlbumFiles.h"
@@ -60,6 +62,37 @@ private:
             m_window->SetTicked(i, true);
         }
         QCoreApplication::processEvents();  // the list shows new rows once the event loop runs
+    }
+
+    QImage IconImage(const char* button, QIcon::State state) const
+    {
+        const QIcon icon = m_window->findChild<QToolButton*>(QLatin1String(button))->icon();
+        return icon.pixmap(QSize(16, 16), 1.0, QIcon::Normal, state).toImage().convertToFormat(QImage::Format_ARGB32);
+    }
+
+    // The mean colour of the pixels an icon paints (mostly opaque ones).
+    static QColor InkColour(const QImage& image)
+    {
+        double r = 0, g = 0, b = 0;
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (const QColor c = image.pixelColor(x, y); c.alpha() > 160) {
+                    r += c.redF(), g += c.greenF(), b += c.blueF();
+                    ++n;
+                }
+        return n == 0 ? QColor() : QColor::fromRgbF(float(r / n), float(g / n), float(b / n));
+    }
+
+    // The contrast ratio of two colours as accessibility guidelines measure it, from 1 to 21.
+    static double Contrast(const QColor& a, const QColor& b)
+    {
+        const auto luminance = [](const QColor& c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
     }
 
     // Drags `paths` onto the list and drops them; true when both the drag and the drop were taken.
@@ -448,6 +481,41 @@ private slots:
         QTest::keyClicks(List()->findChild<QLineEdit*>(), QStringLiteral("abc"));
         QVERIFY(List()->IsEditing());
         QCOMPARE(List()->findChild<QLineEdit*>()->text(), QStringLiteral("abc"));
+    }
+
+    void button_faces_stand_out_on_light_and_dark_palettes_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QPalette dark;
+        for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
+                                           {QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0)},
+                                           {QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+                                           {QPalette::Text, QColor(0xe0, 0xe0, 0xe0)},
+                                           {QPalette::Button, QColor(0x35, 0x35, 0x35)},
+                                           {QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8)},
+                                           {QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6)},
+                                           {QPalette::HighlightedText, QColor(0xff, 0xff, 0xff)}})
+            dark.setColor(role, colour);
+        QTest::newRow("dark") << dark;
+    }
+
+    void button_faces_stand_out_on_light_and_dark_palettes()
+    {
+        QFETCH(QPalette, palette);
+        m_window->setPalette(palette);  // as when the desktop's theme changes while the window is open
+        const QColor face = palette.color(QPalette::Button);
+        for (const char* name : {"cmdOpenFile", "cmdExtract", "cmdCancel", "chkChsTarg"}) {
+            const QImage off = IconImage(name, QIcon::Off);
+            QVERIFY2(Contrast(InkColour(off), face) >= 3.0, name);
+        }
+        // The toggle's "on" face differs from its "off" face over most of its area.
+        const QImage off = IconImage("chkChsTarg", QIcon::Off);
+        const QImage on = IconImage("chkChsTarg", QIcon::On);
+        int differing = 0;
+        for (int y = 0; y < on.height(); ++y)
+            for (int x = 0; x < on.width(); ++x) differing += on.pixel(x, y) != off.pixel(x, y) ? 1 : 0;
+        QVERIFY2(differing * 2 > on.width() * on.height(), qPrintable(QString::number(differing)));
     }
 
     void columns_arrive_in_twips()
