@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include "app/AppIcons.h"
 #include "app/Layout.h"
@@ -22,6 +24,7 @@ namespace {
 // Often enough that the window and the progress bar keep moving, rarely enough that a scan of
 // many 512-byte blocks does not spend its time repainting.
 constexpr qint64 kEventIntervalMs = 20;
+constexpr int kExposeWaitMs = 1000;
 
 }  // namespace
 
@@ -153,7 +156,21 @@ void frmAlbum::SetProgressValue(int value) { m_progress->setValue(value); }
 album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message)
 {
     m_list->ShowPending();  // the box covers the list as it is by now
+    WaitUntilExposed();
     return m_shell.ShowMessage(this, message);
+}
+
+void frmAlbum::WaitUntilExposed()
+{
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle || handle->isExposed()) return;
+    // The expose comes after the window manager has placed the window. A window that is never
+    // exposed (shown minimized) gets its boxes after a second all the same.
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.start(kExposeWaitMs);
+    while (!handle->isExposed() && limit.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
 }
 
 void frmAlbum::ProcessEventsCoalesced(bool userInput)

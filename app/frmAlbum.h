@@ -95,6 +95,9 @@ private:
     bool RunExclusive(Command command);
     void SetCommandsEnabled(bool enabled);
     void ProcessEventsCoalesced(bool userInput);
+    // A box is centred on its owner's place on the screen, which a window that has just been
+    // shown may not know yet.
+    void WaitUntilExposed();
 
     Shell& m_shell;
     album::AlbumState m_state;

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -108,6 +109,38 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), List());
         QTest::keyRelease(QApplication::focusWidget(), k);
         QCOMPARE(List()->IsEditing(), editing);
+    }
+
+    // A box sits on the middle of the window, at start-up as later on, wherever the window is.
+    void message_boxes_are_centred_on_the_window_data()
+    {
+        QTest::addColumn<bool>("atStartUp");
+        QTest::newRow("command line error at start-up") << true;
+        QTest::newRow("refused rename later") << false;
+    }
+
+    void message_boxes_are_centred_on_the_window()
+    {
+        QFETCH(bool, atStartUp);
+        m_window->move(40, 30);
+        QWidget* parent = nullptr;
+        QRect box;
+        WhenModalOpens([&](QWidget* modal) {
+            parent = modal->parentWidget();
+            box = modal->frameGeometry();
+            static_cast<QMessageBox*>(modal)->done(0);
+        });
+        if (atStartUp) {
+            m_window->LoadStep("/nowhere/at all.vyr");
+        } else {
+            m_window->LoadStep("");
+            QVERIFY(!parent);
+            m_window->State().tracks.Reset();  // one row, as after a load that found nothing
+            m_window->Rename(0, QStringLiteral("a/b.mp3"));
+        }
+        QCOMPARE(parent, m_window.get());
+        const QPoint offset = box.center() - m_window->frameGeometry().center();
+        QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
     }
 };
 
