@@ -483,6 +483,37 @@ private slots:
         QCOMPARE(List()->findChild<QLineEdit*>()->text(), QStringLiteral("abc"));
     }
 
+    void sizes_group_digits_as_the_user_locale_does_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("size");
+        QTest::newRow("C") << QLocale::c() << "3,073Kb";
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << "3.073Kb";
+        QTest::newRow("Swiss German") << QLocale(QLocale::German, QLocale::Switzerland)
+                                      << "3’"
+                                         "073Kb";
+        QTest::newRow("French") << QLocale(QLocale::French, QLocale::France)
+                                << "3 "
+                                   "073Kb";
+    }
+
+    void sizes_group_digits_as_the_user_locale_does()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, size);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        frmAlbum window(*m_shell);
+        QLocale::setDefault(before);
+        QTemporaryDir dir;
+        m_shell->openAnswers.push_back(
+            vyr::test::WriteFile(dir, "a.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 3'145'728}})));
+        window.OpenCommand();
+        auto* list = window.findChild<TrackListView*>(QStringLiteral("ListView1"));
+        QCOMPARE(list->model()->headerData(3, Qt::Horizontal), QVariant(QStringLiteral("Size")));
+        QCOMPARE(list->Text(0, 3), size);
+    }
+
     void button_faces_stand_out_on_light_and_dark_palettes_data()
     {
         QTest::addColumn<QPalette>("palette");
