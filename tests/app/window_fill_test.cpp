@@ -1,3 +1,4 @@
+#include <QAbstractItemModelTester>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,7 +47,8 @@ class WindowFillTest : public QObject {
 
 private slots:
     // The outcome of the largest fills, as the loader and the scanner leave the list: every row
-    // with its texts and tick, all of them shown, the list scrolled to its last row.
+    // with its texts and tick, all of them shown, the list scrolled to its last row. The model
+    // tester checks each batch the fill shows against the item model's contract.
     void largest_fill_lists_every_row_and_ends_on_the_last_data()
     {
         QTest::addColumn<bool>("scan");
@@ -81,11 +83,13 @@ private slots:
         vyr::test::ScriptedShell shell;
         shell.openAnswers.push_back(path);
         frmAlbum window(shell);
+        auto* list = window.findChild<TrackListView*>(QStringLiteral("ListView1"));
+        QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.OpenCommand();
+        if (QTest::currentTestFailed()) return;  // the tester found a breach
 
-        auto* list = window.findChild<TrackListView*>(QStringLiteral("ListView1"));
         QCOMPARE(window.ItemCount(), kRows);
         QCOMPARE(list->model()->rowCount(), kRows);  // shown by the time the command returned
         QCOMPARE(list->Text(0, 0), first);
