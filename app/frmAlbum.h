@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <cstdint>
+#include <set>
 #include <string>
 
 #include "album/AlbumState.h"
@@ -72,14 +74,18 @@ public:
     bool OpenDocument(std::string_view path) override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
+    // The buttons' faces, drawn in the colours of the current palette.
+    void PaintIcons();
+    void FilterKey(QObject* watched, QEvent* event);
     void ConnectControls();
-    QToolButton* AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint);
+    QToolButton* AddButton(QWidget* parent, const char* name, const char* hint);
     void ShowNotice(std::string_view text, album::MessageIcon icon);
     void Load(const std::string& path);
     void ScanWithNotice(const std::string& path, std::string_view notice);
@@ -89,6 +95,9 @@ private:
     bool RunExclusive(Command command);
     void SetCommandsEnabled(bool enabled);
     void ProcessEventsCoalesced(bool userInput);
+    // A box is centred on its owner's place on the screen, which a window that has just been
+    // shown may not know yet.
+    void WaitUntilExposed();
 
     Shell& m_shell;
     album::AlbumState m_state;
@@ -112,6 +121,10 @@ private:
     bool m_stopRequested = false;
     bool m_closePending = false;
     bool m_keyPressedWhileEditing = false;
+    // Keys pressed while a control of this window had the focus and not released yet. A release
+    // counts only when its press is here: the press of the Esc or Enter that closed a dialog
+    // went to the dialog.
+    std::set<std::uint64_t> m_pressedKeys;
     QElapsedTimer m_sinceEvents;
 };
 

@@ -62,6 +62,7 @@ bool frmAlbum::RunExclusive(Command command)
     m_stopRequested = false;
     SetCommandsEnabled(false);
     command();
+    m_list->ShowPending();  // the command's last rows are on the list before anything else runs
     SetCommandsEnabled(true);
     m_busy = false;
     if (m_closePending) {
@@ -137,9 +138,7 @@ void frmAlbum::ExtractCommand()
 void frmAlbum::StartRenaming()
 {
     if (Busy()) return;
-    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
-    if (selected.isEmpty() || m_list->columnCount() < 1) return;
-    m_list->editItem(selected.front(), 0);
+    m_list->StartEditing(m_list->SelectedItem());
 }
 
 void frmAlbum::Rename(int row, const QString& text)
