@@ -80,14 +80,16 @@ int Usage(const std::string& text)
 
 // Fills the state from the file: a load, or with --scan the recovery scanner directly.
 // Returns the exit status when the file cannot be extracted.
-std::optional<int> Fill(const std::string& file, bool scan, album::AlbumState& state, CliWindow& window)
+// `file` as the user named it, for the messages; `path` the same made absolute.
+std::optional<int> Fill(const std::string& file, const std::string& path, bool scan, album::AlbumState& state,
+                        CliWindow& window)
 {
     album::LoadResult result;
     if (scan) {
         album::ShowScanNotice(window);
-        result = {album::FileKind::NoHeader, recovery::ScanAndRecover(state, window, file), {}};
+        result = {album::FileKind::NoHeader, recovery::ScanAndRecover(state, window, path), {}};
     } else {
-        result = album::LoadAlbum(state, window, file, {.handOffArchives = false});
+        result = album::LoadAlbum(state, window, path, {.handOffArchives = false});
         if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
             std::cerr << "vyr: " << file << ": " << result.reason << '\n';
         else if (!result.scan && result.kind != album::FileKind::Album)
@@ -103,7 +105,7 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    if (const auto status = Fill(file, options.scan, state, window)) return *status;
+    if (const auto status = Fill(file, support::AbsolutePath(file), options.scan, state, window)) return *status;
 
     const int rows = std::min(state.tracks.Count(), window.ItemCount());
     for (const Rename& rename : renames) {
@@ -114,7 +116,8 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
         return Usage("--tracks: the album has no row " + std::to_string(*tracks->rbegin()));
 
     // -o is the folder choice of the window; the ticks then follow the folder written to.
-    if (!options.outDir.empty()) state.targetFolder = support::AddTrailingBackslash(options.outDir);
+    if (!options.outDir.empty())
+        state.targetFolder = support::AddTrailingBackslash(support::AbsolutePath(options.outDir));
     if (tracks)
         for (int row = 0; row < rows; ++row) window.SetTicked(row, tracks->contains(row + 1));
     else

@@ -8,6 +8,7 @@
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "support/PathHelpers.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {
@@ -24,7 +25,8 @@ int RunList(const ListOptions& options)
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    const album::LoadResult result = album::LoadAlbum(state, window, options.file, {.handOffArchives = false});
+    const album::LoadResult result =
+        album::LoadAlbum(state, window, support::AbsolutePath(options.file), {.handOffArchives = false});
 
     switch (result.kind) {
     case album::FileKind::Unreadable:

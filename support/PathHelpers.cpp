@@ -1,9 +1,13 @@
 #include "support/PathHelpers.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace vyr::support {
 
@@ -40,6 +44,32 @@ std::string AddTrailingBackslash(std::string_view path, char separator)
     std::string result(path);
     if (!result.empty() && result.back() != separator) result += separator;
     return result;
+}
+
+std::string AbsolutePath(std::string_view path, std::string_view currentFolder)
+{
+    if (path.empty() || path.front() == kNativeSeparator) return std::string(path);
+    std::string absolute(currentFolder);
+    bool endsInFolder = false;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t cut = std::min(path.find(kNativeSeparator, start), path.size());
+        const std::string_view part = path.substr(start, cut - start);
+        start = cut + 1;
+        endsInFolder = part.empty() || part == ".";
+        if (!endsInFolder) absolute = AddTrailingBackslash(absolute) + std::string(part);
+    }
+    return endsInFolder ? AddTrailingBackslash(absolute) : absolute;
+}
+
+std::string AbsolutePath(std::string_view path)
+{
+    if (path.empty() || path.front() == kNativeSeparator) return std::string(path);
+    std::vector<char> folder(4096);
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE || folder.size() > (1u << 20)) return std::string(path);
+        folder.resize(folder.size() * 2);
+    }
+    return AbsolutePath(path, folder.data());
 }
 
 std::string FormatDuration(FixedPoint seconds)

@@ -60,6 +60,42 @@ TEST(cli_extract, writes_the_rows_not_yet_in_the_output_folder)
     EXPECT_EQ(ReadFile(dir / "b.mp3"), kData.substr(1000, 2000));
 }
 
+TEST(cli_extract, names_without_a_folder_are_taken_from_the_working_folder)
+{
+    struct Case {
+        const char* name;
+        Strings arguments;
+        const char* writtenTo;  // under the album's folder
+    };
+    const Case cases[] = {
+        {"album in the working folder", {"extract", "Live.vyr"}, ""},
+        {"output named relatively", {"extract", "-o", "out", "Live.vyr"}, "out/"},
+        {"output is the working folder", {"extract", "-o", ".", "../Live.vyr"}, "out/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directory(dir / "out");
+        WriteFile(dir / "Live.vyr", ThreeTracks());
+        const std::string folder = c.arguments.back() == "Live.vyr" ? dir.folder() : dir / "out";
+        const CliRun run = RunCli(c.arguments, folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string written = dir.folder() + c.writtenTo;
+        EXPECT_EQ(run.out,
+                  c.arguments.back() + ": 3 written, 0 skipped as present, 0 refused, 0 failed, in " + written + "\n");
+        EXPECT_EQ(ReadFile(written + "a.mp3"), kData.substr(0, 1000));
+        EXPECT_EQ(ReadFile(written + "c.mp3"), kData.substr(3000, 3000));
+    }
+
+    // The listing ticks against the same folder: a present track shows as such.
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    WriteFile(dir / "b.mp3", "mine");
+    const CliRun list = RunCli({"list", "Live.vyr"}, dir.folder());
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("b.mp3                           2Kb  (exists)"), std::string::npos) << list.out;
+}
+
 TEST(cli_extract, tracks_and_rename_choose_and_name_rows_before_the_run)
 {
     TempDir dir;

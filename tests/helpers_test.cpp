@@ -51,6 +51,26 @@ TEST(path_helpers, the_other_separator_is_an_ordinary_character)
     EXPECT_EQ(FolderOfPath("Live.vyr"), "");
 }
 
+TEST(absolute_path, joins_a_relative_name_to_the_working_folder)
+{
+    const struct {
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        {"demo.vyr", "/music/demo.vyr"},
+        {"./demo.vyr", "/music/demo.vyr"},
+        {"live//a/./demo.vyr", "/music/live/a/demo.vyr"},
+        {"../demo.vyr", "/music/../demo.vyr"},
+        {".", "/music/"},
+        {"out/", "/music/out/"},
+        {"/abs/./x.vyr", "/abs/./x.vyr"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AbsolutePath(c.path, "/music"), c.expected) << c.path;
+    EXPECT_EQ(AbsolutePath("a.vyr", "/"), "/a.vyr");
+    EXPECT_EQ(AbsolutePath("a.vyr"), (std::filesystem::current_path() / "a.vyr").string());
+}
+
 TEST(file_exists, only_a_regular_file_of_at_least_one_byte_exists)
 {
     test::TempDir dir;
