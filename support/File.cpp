@@ -55,7 +55,13 @@ OpenResult File::Open(const std::string& path)
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever. A
     // regular file ignores the flag; it is cleared anyway so no read ever sees it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return OpenResult{OpenError::CannotOpen, errno};
+    if (fd < 0) {
+        // A socket cannot be opened at all ("No such device or address"): say what it is instead.
+        const int number = errno;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return OpenResult{KindError(info.st_mode), 0};
+        return OpenResult{OpenError::CannotOpen, number};
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int number = errno;

@@ -37,7 +37,8 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const std::strin
 {
     TempDir scratch;
     std::string command = folder.empty() ? std::string() : "cd " + ShellQuoted(folder) + " && ";
-    command += ShellQuoted(CliPath());
+    // A command that hangs fails the test with status 124 instead of stopping the suite.
+    command += "timeout -k 5 120 " + ShellQuoted(CliPath());
     for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
     command += " </dev/null >" + ShellQuoted(scratch / "out") + " 2>" + ShellQuoted(scratch / "err");
     const int raw = std::system(command.c_str());
