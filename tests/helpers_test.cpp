@@ -132,6 +132,29 @@ TEST(display_text, keeps_utf8_and_reads_anything_else_as_windows_1252)
     EXPECT_EQ(ToDisplayText("plain"), "plain");
 }
 
+TEST(terminal_text, turns_control_characters_and_stray_bytes_into_question_marks)
+{
+    const struct {
+        const char* text;
+        std::size_t max;
+        const char* shown;
+    } cases[] = {
+        {"plain caf\xc3\xa9", 100, "plain caf\xc3\xa9"},
+        {"\x1b[5mblink", 100, "?[5mblink"},
+        {"tab\there\x7f", 100, "tab?here?"},
+        {"csi \xc2\x9b and raw \x9b", 100, "csi ? and raw ?"},  // C1 as UTF-8, and a lone byte
+        {"\xe2\x82", 100, "??"},  // a character cut short
+        {"abcdef", 6, "abcdef"},
+        {"abcdefg", 6, "abcde\xe2\x80\xa6"},
+        {"\xc3\xa9\xc3\xa9\xc3\xa9", 2, "\xc3\xa9\xe2\x80\xa6"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TerminalText(c.text, c.max), c.shown) << c.text;
+        EXPECT_EQ(TerminalWidth(c.text, c.max), TerminalWidth(TerminalText(c.text, c.max))) << c.text;
+    }
+    EXPECT_EQ(TerminalLines("one\r\ntwo\x1b\nthree\rfour"), "one\ntwo?\nthree?four");
+}
+
 TEST(plain_file_name, refuses_names_that_leave_the_folder_or_hide_control_characters)
 {
     for (const char* bad : {"", ".", "..", "../x.mp3", "a/b.mp3", "a\\b.mp3", "tab\there", "del\x7f", "nl\n"})
