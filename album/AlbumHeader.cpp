@@ -43,6 +43,18 @@ TrackInfoText SplitTrackInfo(std::string_view line)
     return info;
 }
 
+namespace {
+
+// A header value quoted in a refusal: a value of a megabyte would make a message box of one.
+std::string Quoted(std::string_view value)
+{
+    constexpr std::size_t kMaxQuotedCharacters = 64;
+    return "\"" + support::TerminalText(support::ToDisplayText(support::TrimSpaces(value)), kMaxQuotedCharacters) +
+           "\"";
+}
+
+}  // namespace
+
 ParsedHeader ParseHeader(const std::vector<std::string>& lines)
 {
     ParsedHeader header;
@@ -72,8 +84,8 @@ ParsedHeader ParseHeader(const std::vector<std::string>& lines)
             const std::string_view text = TagValue(line, "EXTBYT");
             const auto count = ReadByteCount(text);
             if (!count)
-                return refuse("The byte count \"" + support::ToDisplayText(support::TrimSpaces(text)) +
-                              "\" is outside the range a track can have (at most 2,147,483,647 bytes).");
+                return refuse("The byte count " + Quoted(text) +
+                              " is outside the range a track can have (at most 2,147,483,647 bytes).");
             pendingByteCount = *count;
             break;
         }
@@ -92,8 +104,7 @@ ParsedHeader ParseHeader(const std::vector<std::string>& lines)
             if (!rowZeroFree && header.tracks.Count() >= TrackTable::kMaxRows)
                 return refuse("The album has more than 32,767 tracks.");
             if (!pendingDuration)
-                return refuse("The time \"" + support::ToDisplayText(support::TrimSpaces(pendingDurationText)) +
-                              "\" is outside the range a track can have.");
+                return refuse("The time " + Quoted(pendingDurationText) + " is outside the range a track can have.");
             TrackEntry& row = header.tracks.NextRow(rowZeroFree);
             row.fileName = support::ToDisplayText(line);
             row.byteCount = pendingByteCount;

@@ -74,7 +74,7 @@ std::optional<std::set<int>> ParseTrackList(std::string_view text)
 
 int Usage(const std::string& text)
 {
-    std::cerr << "vyr extract: " << text << '\n';
+    std::cerr << "vyr extract: " << support::TerminalLines(text) << '\n';
     return kExitUsage;
 }
 
@@ -91,9 +91,10 @@ std::optional<int> Fill(const std::string& file, const std::string& path, bool s
     } else {
         result = album::LoadAlbum(state, window, path, {.handOffArchives = false});
         if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
-            std::cerr << "vyr: " << file << ": " << result.reason << '\n';
+            std::cerr << "vyr: " << support::TerminalText(file) << ": " << support::TerminalText(result.reason) << '\n';
         else if (!result.scan && result.kind != album::FileKind::Album)
-            std::cerr << "vyr: " << file << " is not an album; --scan extracts the parts a scan finds\n";
+            std::cerr << "vyr: " << support::TerminalText(file)
+                      << " is not an album; --scan extracts the parts a scan finds\n";
     }
     const int status = ExitStatusFor(result);
     if (status != kExitOk) return status;
@@ -131,9 +132,9 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
     const int refused =
         report.Count(RowStatus::NoSpace) + report.Count(RowStatus::LowSpace) + report.Count(RowStatus::UnsafeName);
     (options.json ? std::cerr : std::cout)
-        << file << ": " << report.Count(RowStatus::Written) << " written, " << report.Count(RowStatus::Exists)
-        << " skipped as present, " << refused << " refused, " << report.Count(RowStatus::Failed) << " failed, in "
-        << state.targetFolder << '\n';
+        << support::TerminalText(file) << ": " << report.Count(RowStatus::Written) << " written, "
+        << report.Count(RowStatus::Exists) << " skipped as present, " << refused << " refused, "
+        << report.Count(RowStatus::Failed) << " failed, in " << support::TerminalText(state.targetFolder) << '\n';
     if (options.json) json.push_back(ExtractJson(file, state, report));
     return report.AnyRefusedOrFailed() ? kExitFailures : kExitOk;
 }

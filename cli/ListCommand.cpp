@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {
@@ -31,13 +32,16 @@ int RunList(const ListOptions& options)
     switch (result.kind) {
     case album::FileKind::Unreadable:
     case album::FileKind::Refused:
-        std::cerr << "vyr: " << options.file << ": " << result.reason << '\n';
+        std::cerr << "vyr: " << support::TerminalText(options.file) << ": " << support::TerminalText(result.reason)
+                  << '\n';
         return kExitUsage;
-    case album::FileKind::ZipArchive: std::cerr << "vyr: " << options.file << " is a ZIP archive\n"; break;
+    case album::FileKind::ZipArchive:
+        std::cerr << "vyr: " << support::TerminalText(options.file) << " is a ZIP archive\n";
+        break;
     case album::FileKind::AlbumWrap:
     case album::FileKind::NoHeader:
         if (!result.scan)
-            std::cerr << "vyr: " << options.file
+            std::cerr << "vyr: " << support::TerminalText(options.file)
                       << (result.kind == album::FileKind::AlbumWrap ? " is an AlbumWrap file\n"
                                                                     : " has no album header\n");
         break;
