@@ -141,8 +141,6 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
         {"dangling link at name", target / "link.mp3", Source(), CopyError::TargetExists, msg::kReasonTargetExists},
         {"link to a file at name", target / "link-to-file.mp3", Source(), CopyError::TargetExists,
          msg::kReasonTargetExists},
-        {"folder is a link", target / "linked/d.mp3", Source(), CopyError::TargetFolderUnusable,
-         msg::kReasonFolderIsLink},
         {"name with a separator at the end", target.folder(), Source(), CopyError::BadName, msg::kReasonBadName},
         {"dot dot", target / "..", Source(), CopyError::BadName, msg::kReasonBadName},
     };
@@ -159,6 +157,17 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
     EXPECT_EQ(Entries(target.folder()),
               (Strings{"empty.mp3", "link-to-file.mp3", "link.mp3", "linked", "present.mp3", "real"}));
     EXPECT_TRUE(Entries(target / "real").empty());
+}
+
+TEST_F(CopyFileRangeTest, a_folder_named_through_a_link_is_the_folder_it_leads_to)
+{
+    // The user's own choice, as for "-o link" and "-o link/.": both write into the real folder.
+    std::filesystem::create_directory(target / "real");
+    std::filesystem::create_directory_symlink(target / "real", target / "linked");
+    ASSERT_TRUE(CopyFileRange(target / "linked/a.mp3", 10, 100, Source()).Ok());
+    ASSERT_TRUE(CopyFileRange(target / "linked/./b.mp3", 20, 100, Source()).Ok());
+    EXPECT_EQ(Entries(target / "real"), (Strings{"a.mp3", "b.mp3"}));
+    EXPECT_EQ(ReadFile(target / "real/b.mp3"), album.substr(20, 100));
 }
 
 TEST_F(CopyFileRangeTest, a_source_that_shrinks_during_the_copy_leaves_nothing)
