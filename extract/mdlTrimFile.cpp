@@ -214,7 +214,7 @@ CopyResult Copier::Run(const CopyOptions& options)
     const std::int64_t chunk =
         options.progress ? std::clamp(options.progressStep, kSmallestChunk, kKernelChunk) : kKernelChunk;
     while (m_done < m_count) {
-        if (options.stopRequested && options.stopRequested()) return CopyResult{CopyError::Stopped, 0, {}};
+        if (options.stopRequested && options.stopRequested()) return Fail(CopyError::Stopped, msg::kReasonStopped);
         const auto want = static_cast<std::size_t>(std::min(m_count - m_done, chunk));
         const Step result = route == Route::Splice      ? SpliceStep(want)
                             : route == Route::CopyRange ? RangeStep(want)

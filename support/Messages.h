@@ -78,6 +78,7 @@ inline constexpr std::string_view kReasonCreate = "cannot create a file in the t
 inline constexpr std::string_view kReasonRead = "cannot read the album";
 inline constexpr std::string_view kReasonAlbumEnded = "the album ended before the track did";
 inline constexpr std::string_view kReasonWrite = "cannot write the track";
+inline constexpr std::string_view kReasonStopped = "the run was stopped";
 inline constexpr std::string_view kReasonWrongLength = "the new file did not get all of the track's bytes";
 inline constexpr std::string_view kReasonPublish = "cannot name the new file";
 std::string DuplicateName(int earlierRow);  // rows counted from 1, as the user sees them

@@ -1,6 +1,8 @@
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -257,6 +259,44 @@ TEST_F(CopyFileRangeTest, a_full_disk_leaves_no_partial_file)
     // The space the failed copies took is free again: a track that fits goes through.
     ASSERT_TRUE(CopyFileRange(medium / "small.mp3", 10, 500 << 10, source / "big.vyr").Ok());
     EXPECT_TRUE(test::ReadWhole(medium / "small.mp3") == big.substr(10, 500 << 10));
+}
+
+TEST(copy_leftovers, only_the_temporaries_of_ended_processes_of_this_user_are_removed)
+{
+    // A process that has ended and been reaped: its pid names no process now.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getppid());
+
+    TempDir folder;
+    const Strings kept = {
+        ".vyr-part-" + std::to_string(::getpid()) + "-1",  // this run's own
+        ".vyr-part-" + alive + "-1",  // a process that still runs
+        ".vyr-part-" + dead,  // not our naming, however close
+        ".vyr-part-" + dead + "-",
+        ".vyr-part-" + dead + "-1x",
+        ".vyr-part--" + dead + "-1",
+        "vyr-part-" + dead + "-1",
+        ".vyr-part-" + dead + "-3",  // a link of that name, not a file
+        ".vyr-part-" + dead + "-4",  // a folder of that name
+        "song.mp3",
+    };
+    for (std::size_t i = 0; i < kept.size() - 3; ++i) WriteFile(folder / kept[i], "x");
+    std::filesystem::create_symlink(folder / "song.mp3", folder / kept[kept.size() - 3]);
+    std::filesystem::create_directory(folder / kept[kept.size() - 2]);
+    WriteFile(folder / kept.back(), "music");
+    WriteFile(folder / (".vyr-part-" + dead + "-1"), "partial");
+    WriteFile(folder / (".vyr-part-" + dead + "-27"), "partial");
+
+    support::Folder opened;
+    ASSERT_TRUE(opened.Open(folder.folder()).Ok());
+    EXPECT_EQ(RemoveLeftoverParts(opened), 2);
+    Strings expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Entries(folder.folder()), expected);
 }
 
 }  // namespace
