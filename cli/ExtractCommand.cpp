@@ -1,9 +1,11 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <charconv>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "extract/ExtractTicked.h"
+#include "extract/clsDiskSpace.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
@@ -37,7 +40,23 @@ struct ExtractOptions {
     std::vector<std::string> renames;
     bool json = false;
     bool scan = false;
+    bool sync = false;
 };
+
+// The signal that asked the run to stop, or 0. The copy looks at it between its steps, removes
+// its temporary file and returns; the command then ends with 128 + the signal, as a shell counts
+// a process the signal ended.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void NoteStopSignal(int signal) { g_stopSignal = signal; }
+
+void StopOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = NoteStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
 
 // Rows as the user counts them, from 1.
 struct Rename {
@@ -125,7 +144,10 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
         album::TickByTargetFolder(state, window);
 
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
-    const extract::ExtractReport report = extract::ExtractTicked(state, window);
+    extract::ExtractSettings settings;
+    settings.sync = options.sync;
+    settings.stopRequested = [] { return g_stopSignal != 0; };
+    const extract::ExtractReport report = extract::ExtractTicked(state, window, extract::PlatformVolumes(), settings);
     if (report.noAlbum) return kExitNotAnAlbum;
 
     using extract::RowStatus;
@@ -169,12 +191,15 @@ int RunExtract(const ExtractOptions& options)
     if (!options.outDir.empty() && !std::filesystem::is_directory(options.outDir, error))
         return Usage(options.outDir + " is not a folder");
 
+    StopOnSignals();
     nlohmann::ordered_json json = nlohmann::ordered_json::array();
     int status = kExitOk;
-    for (const std::string& file : options.files)
+    for (const std::string& file : options.files) {
         status = Worse(status, ExtractOne(options, file, tracks, renames, json));
+        if (g_stopSignal != 0) break;
+    }
     if (options.json) std::cout << (json.size() == 1 ? json[0] : json).dump(2) << '\n';
-    return status;
+    return g_stopSignal != 0 ? 128 + g_stopSignal : status;
 }
 
 }  // namespace
@@ -194,6 +219,9 @@ void AddExtractCommand(CLI::App& app, int& status)
     command->add_flag("--json", options->json,
                       "Print what happened to each row as JSON (an array of albums for several files)");
     command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    command->add_flag("--sync", options->sync,
+                      "Flush each track to the disk before it gets its name (default: as cp, the system writes "
+                      "it back in its own time)");
     command->callback([options, &status] { status = RunExtract(*options); });
 }
 

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "support/Messages.h"
 #include "tests/AlbumBuilder.h"
@@ -179,6 +185,67 @@ TEST(cli_extract, several_files_are_each_their_own_album)
     EXPECT_EQ(json[1]["targetFolder"], two.folder());
     EXPECT_EQ(ReadFile(two / "x.mp3"), "0123456789");
     EXPECT_EQ(ReadFile(one / "c.mp3"), kData.substr(3000, 3000));
+}
+
+// True once the process holds a file open in `folder`: the copy's temporary, named or not.
+bool WritesInto(pid_t pid, const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.starts_with(folder)) return true;
+    }
+    return false;
+}
+
+TEST(cli_extract, a_stop_signal_during_a_copy_leaves_nothing_and_ends_with_128_and_the_signal)
+{
+    TempDir dir;
+    // A sparse track of 1 GiB: long enough to be caught in the middle of its copy.
+    const std::string header = Album({"#EXTM3U", "#EXTBYT:1073741824", "big.mp3", "#EXTBIN"});
+    WriteFile(dir / "big.vyr", header);
+    std::filesystem::resize_file(dir / "big.vyr", header.size() + (1U << 30));
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        TempDir out;
+        const std::string cli = CliPath();
+        const std::string folder = out.path().string();
+        const std::string album = dir / "big.vyr";
+        std::vector<char*> argv{const_cast<char*>(cli.c_str()),   const_cast<char*>("extract"),
+                                const_cast<char*>("-o"),          const_cast<char*>(folder.c_str()),
+                                const_cast<char*>(album.c_str()), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int raw = 0;
+        bool caught = false;
+        while (!caught && ::waitpid(pid, &raw, WNOHANG) == 0) {
+            caught = WritesInto(pid, folder);
+            if (!caught) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ASSERT_TRUE(caught) << "the copy ended before it could be interrupted";
+        ::kill(pid, signal);
+        ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal itself";
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
+        EXPECT_TRUE(Entries(out.folder()).empty());
+    }
+}
+
+TEST(cli_extract, sync_flushes_and_the_help_says_the_default_follows_cp)
+{
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    const CliRun run = RunCli({"extract", "--sync", dir / "Live.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "c.mp3"), kData.substr(3000, 3000));
+    const CliRun help = RunCli({"extract", "--help"});
+    EXPECT_NE(help.out.find("--sync"), std::string::npos);
+    EXPECT_NE(help.out.find("as cp"), std::string::npos);
 }
 
 }  // namespace
