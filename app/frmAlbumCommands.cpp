@@ -87,7 +87,8 @@ void frmAlbum::ShowNotice(std::string_view text, album::MessageIcon icon)
 
 void frmAlbum::Load(const std::string& path)
 {
-    RunExclusive([&] { album::LoadAlbum(m_state, *this, path); });
+    // A name from the command line may be relative; the target folder is the album's own.
+    RunExclusive([&] { album::LoadAlbum(m_state, *this, support::AbsolutePath(path)); });
 }
 
 void frmAlbum::ScanWithNotice(const std::string& path, std::string_view notice)
@@ -97,7 +98,7 @@ void frmAlbum::ScanWithNotice(const std::string& path, std::string_view notice)
     m_sinceEvents.invalidate();  // the notice labels must be painted before the scan starts
     RunExclusive([&] {
         album::ShowScanNotice(*this);
-        recovery::ScanAndRecover(m_state, *this, path);
+        recovery::ScanAndRecover(m_state, *this, support::AbsolutePath(path));
     });
 }
 

@@ -3,21 +3,9 @@
 #include <algorithm>
 #include <ostream>
 
+#include "support/Text.h"
+
 namespace vyr::cli {
-
-namespace {
-
-std::string WithNewlines(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
-    }
-    return out;
-}
-
-}  // namespace
 
 CliWindow::CliWindow(std::ostream& err, bool answerYes, std::string groupSeparator)
     : m_err(err), m_answerYes(answerYes), m_groupSeparator(std::move(groupSeparator))
@@ -73,7 +61,7 @@ album::MessageAnswer CliWindow::ShowMessage(const album::Message& message)
     if (message.buttons == album::MessageButtons::YesNo)
         answer = m_answerYes ? album::MessageAnswer::Yes : album::MessageAnswer::No;
     if (m_showProgress) m_err << '\n';
-    m_err << message.title << ": " << WithNewlines(message.text) << '\n';
+    m_err << support::TerminalLines(message.title) << ": " << support::TerminalLines(message.text) << '\n';
     if (message.buttons == album::MessageButtons::YesNo)
         m_err << (answer == album::MessageAnswer::Yes ? "[answered Yes]\n" : "[answered No]\n");
     return answer;

@@ -8,6 +8,8 @@
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "support/PathHelpers.h"
+#include "support/Text.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {
@@ -24,18 +26,22 @@ int RunList(const ListOptions& options)
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    const album::LoadResult result = album::LoadAlbum(state, window, options.file, {.handOffArchives = false});
+    const album::LoadResult result =
+        album::LoadAlbum(state, window, support::AbsolutePath(options.file), {.handOffArchives = false});
 
     switch (result.kind) {
     case album::FileKind::Unreadable:
     case album::FileKind::Refused:
-        std::cerr << "vyr: " << options.file << ": " << result.reason << '\n';
+        std::cerr << "vyr: " << support::TerminalText(options.file) << ": " << support::TerminalText(result.reason)
+                  << '\n';
         return kExitUsage;
-    case album::FileKind::ZipArchive: std::cerr << "vyr: " << options.file << " is a ZIP archive\n"; break;
+    case album::FileKind::ZipArchive:
+        std::cerr << "vyr: " << support::TerminalText(options.file) << " is a ZIP archive\n";
+        break;
     case album::FileKind::AlbumWrap:
     case album::FileKind::NoHeader:
         if (!result.scan)
-            std::cerr << "vyr: " << options.file
+            std::cerr << "vyr: " << support::TerminalText(options.file)
                       << (result.kind == album::FileKind::AlbumWrap ? " is an AlbumWrap file\n"
                                                                     : " has no album header\n");
         break;

@@ -14,6 +14,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "recovery/ScanAndRecover.h"
+#include "support/PathHelpers.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {
@@ -31,12 +32,12 @@ int RunScan(const ScanOptions& options)
     CliWindow window(std::cerr, false, support::UserGroupSeparator());
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     album::ShowScanNotice(window);
-    const album::ScanOutcome outcome = recovery::ScanAndRecover(state, window, options.file);
+    const std::string path = support::AbsolutePath(options.file);
+    const album::ScanOutcome outcome = recovery::ScanAndRecover(state, window, path);
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json)
-        std::cout << AlbumJson(options.file, album::KindName(album::ClassifyFile(options.file)), state, window).dump(2)
-                  << '\n';
+        std::cout << AlbumJson(options.file, album::KindName(album::ClassifyFile(path)), state, window).dump(2) << '\n';
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

@@ -92,8 +92,8 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     WalkResult walk;
     {
         support::File file;
-        if (!file.Open(path).Ok()) {
-            ShowNotice(window, support::msg::kCannotRecover);
+        if (const support::OpenResult opened = file.Open(path); !opened.Ok()) {
+            ShowNotice(window, support::msg::CannotRead(path, opened.Reason()));
             return ScanOutcome::Failed;
         }
         // The walk reads front to back; a larger read-ahead keeps the disk ahead of it.

@@ -18,6 +18,7 @@ enum class OpenError {
     Socket,
     Device,
     NotRegular,  // anything else that is not a regular file
+    NotFolder,  // a folder was asked for
 };
 
 struct OpenResult {
@@ -68,6 +69,29 @@ private:
     int m_fd = -1;
 #endif
     std::int64_t m_length = 0;
+};
+
+// An owned descriptor of a folder. Opened once, by a path whose links are followed (a folder the
+// user names may be a link; that is the user's choice), and from then on everything in it is
+// reached relative to the descriptor: a folder renamed, or swapped for a link, while a run goes
+// on changes nothing about where its files go.
+class Folder final {
+public:
+    Folder() = default;
+    ~Folder() { Close(); }
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    OpenResult Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    // -1 when closed. Still owned here.
+    int Descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
 };
 
 }  // namespace vyr::support

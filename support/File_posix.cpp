@@ -33,6 +33,7 @@ std::string OpenResult::Reason() const
     case OpenError::Socket: return "it is a socket, not a regular file";
     case OpenError::Device: return "it is a device, not a regular file";
     case OpenError::NotRegular: return "it is not a regular file";
+    case OpenError::NotFolder: return "it is not a folder";
     }
     return {};
 }
@@ -55,7 +56,13 @@ OpenResult File::Open(const std::string& path)
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever. A
     // regular file ignores the flag; it is cleared anyway so no read ever sees it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return OpenResult{OpenError::CannotOpen, errno};
+    if (fd < 0) {
+        // A socket cannot be opened at all ("No such device or address"): say what it is instead.
+        const int number = errno;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return OpenResult{KindError(info.st_mode), 0};
+        return OpenResult{OpenError::CannotOpen, number};
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int number = errno;
@@ -101,6 +108,37 @@ IoResult File::ReadAt(std::int64_t offset, std::span<unsigned char> into)
 void File::ExpectSequentialReads() const
 {
     if (m_fd >= 0) ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+Folder::Folder(Folder&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+OpenResult Folder::Open(const std::string& path)
+{
+    Close();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int number = errno;
+        struct stat info {};
+        if (number == ENOTDIR && ::stat(path.c_str(), &info) == 0) return OpenResult{OpenError::NotFolder, 0};
+        return OpenResult{OpenError::CannotOpen, number};
+    }
+    m_fd = fd;
+    return {};
+}
+
+void Folder::Close()
+{
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
 }
 
 }  // namespace vyr::support

@@ -6,10 +6,14 @@
 #include "support/Win32.h"
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace vyr::support {
 
@@ -73,6 +77,63 @@ std::string AddTrailingBackslash(std::string_view path, char separator)
     std::string result(path);
     if (!result.empty() && result.back() != separator) result += separator;
     return result;
+}
+
+namespace {
+
+// A path that names its place without the working folder: rooted, or on Windows with a drive.
+bool IsRooted(std::string_view path)
+{
+    if (path.empty() || path.front() == kNativeSeparator) return true;
+#ifdef _WIN32
+    return path.size() >= 2 && path[1] == ':';
+#else
+    return false;
+#endif
+}
+
+std::string CurrentFolder()
+{
+#ifdef _WIN32
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+        if (length == 0) return {};
+        if (length < folder.size()) return Utf8FromWide(std::wstring_view(folder.data(), length));
+        folder.resize(length);
+    }
+#else
+    std::vector<char> folder(4096);
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE || folder.size() > (1u << 20)) return {};
+        folder.resize(folder.size() * 2);
+    }
+    return folder.data();
+#endif
+}
+
+}  // namespace
+
+std::string AbsolutePath(std::string_view path, std::string_view currentFolder)
+{
+    if (IsRooted(path)) return std::string(path);
+    std::string absolute(currentFolder);
+    bool endsInFolder = false;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t cut = std::min(path.find(kNativeSeparator, start), path.size());
+        const std::string_view part = path.substr(start, cut - start);
+        start = cut + 1;
+        endsInFolder = part.empty() || part == ".";
+        if (!endsInFolder) absolute = AddTrailingBackslash(absolute) + std::string(part);
+    }
+    return endsInFolder ? AddTrailingBackslash(absolute) : absolute;
+}
+
+std::string AbsolutePath(std::string_view path)
+{
+    if (IsRooted(path)) return std::string(path);
+    const std::string folder = CurrentFolder();
+    return folder.empty() ? std::string(path) : AbsolutePath(path, folder);
 }
 
 std::string FormatDuration(FixedPoint seconds)

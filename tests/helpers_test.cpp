@@ -64,6 +64,28 @@ TEST(path_helpers, split_at_the_platforms_own_separator_by_default)
 #endif
 }
 
+#ifndef _WIN32
+TEST(absolute_path, joins_a_relative_name_to_the_working_folder)
+{
+    const struct {
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        {"demo.vyr", "/music/demo.vyr"},
+        {"./demo.vyr", "/music/demo.vyr"},
+        {"live//a/./demo.vyr", "/music/live/a/demo.vyr"},
+        {"../demo.vyr", "/music/../demo.vyr"},
+        {".", "/music/"},
+        {"out/", "/music/out/"},
+        {"/abs/./x.vyr", "/abs/./x.vyr"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AbsolutePath(c.path, "/music"), c.expected) << c.path;
+    EXPECT_EQ(AbsolutePath("a.vyr", "/"), "/a.vyr");
+    EXPECT_EQ(AbsolutePath("a.vyr"), (std::filesystem::current_path() / "a.vyr").string());
+}
+#endif
+
 TEST(file_exists, only_a_regular_file_of_at_least_one_byte_exists)
 {
     test::TempDir dir;
@@ -131,6 +153,29 @@ TEST(display_text, keeps_utf8_and_reads_anything_else_as_windows_1252)
     EXPECT_EQ(ToDisplayText("\x80 \x93quoted\x94"), "\xE2\x82\xAC \xE2\x80\x9Cquoted\xE2\x80\x9D");
     EXPECT_EQ(ToDisplayText("\xC0\x80"), "\xC3\x80\xE2\x82\xAC");  // an overlong form is not UTF-8
     EXPECT_EQ(ToDisplayText("plain"), "plain");
+}
+
+TEST(terminal_text, turns_control_characters_and_stray_bytes_into_question_marks)
+{
+    const struct {
+        const char* text;
+        std::size_t max;
+        const char* shown;
+    } cases[] = {
+        {"plain caf\xc3\xa9", 100, "plain caf\xc3\xa9"},
+        {"\x1b[5mblink", 100, "?[5mblink"},
+        {"tab\there\x7f", 100, "tab?here?"},
+        {"csi \xc2\x9b and raw \x9b", 100, "csi ? and raw ?"},  // C1 as UTF-8, and a lone byte
+        {"\xe2\x82", 100, "??"},  // a character cut short
+        {"abcdef", 6, "abcdef"},
+        {"abcdefg", 6, "abcde\xe2\x80\xa6"},
+        {"\xc3\xa9\xc3\xa9\xc3\xa9", 2, "\xc3\xa9\xe2\x80\xa6"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TerminalText(c.text, c.max), c.shown) << c.text;
+        EXPECT_EQ(TerminalWidth(c.text, c.max), TerminalWidth(TerminalText(c.text, c.max))) << c.text;
+    }
+    EXPECT_EQ(TerminalLines("one\r\ntwo\x1b\nthree\rfour"), "one\ntwo?\nthree?four");
 }
 
 TEST(plain_file_name, refuses_names_that_leave_the_folder_or_hide_control_characters)

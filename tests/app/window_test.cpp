@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -434,6 +436,19 @@ private slots:
             m_shell->messages[0].text,
             std::string("No valid vyr type Album header found.\r\n\r\nplain.mp3\r\nis not an vyr Album file.\r\n\r\n"
                         "Do you want to try a scan and recovery action ??"));
+    }
+
+    void a_dropped_fifo_is_refused_with_a_message_instead_of_hanging()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("pipe.vyr"));
+        QVERIFY(::mkfifo(fifo.toLocal8Bit().constData(), 0644) == 0);
+        m_window->DropFiles({fifo});
+        QCOMPARE(m_shell->messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(m_shell->messages[0].text),
+                 QStringLiteral("Cannot read the file\r\n") + fifo +
+                     QStringLiteral("\r\nit is a named pipe (FIFO), not a regular file"));
+        QCOMPARE(m_window->ItemCount(), 0);
     }
 
     void extract_writes_ticked_tracks_into_the_album_folder()
