@@ -21,6 +21,7 @@
 #include "cli/ExitStatus.h"
 #include "extract/ExtractTicked.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -37,6 +38,7 @@ struct ExtractOptions {
     std::vector<std::string> renames;
     bool json = false;
     bool scan = false;
+    bool precise = false;
 };
 
 // Rows as the user counts them, from 1.
@@ -80,12 +82,16 @@ int Usage(const std::string& text)
 
 // Fills the state from the file: a load, or with --scan the recovery scanner directly.
 // Returns the exit status when the file cannot be extracted.
-std::optional<int> Fill(const std::string& file, bool scan, album::AlbumState& state, CliWindow& window)
+std::optional<int> Fill(const std::string& file, const ExtractOptions& options, album::AlbumState& state,
+                        CliWindow& window)
 {
     album::LoadResult result;
-    if (scan) {
+    if (options.scan) {
         album::ShowScanNotice(window);
-        result = {album::FileKind::NoHeader, recovery::ScanAndRecover(state, window, file), {}};
+        result = {album::FileKind::NoHeader,
+                  options.precise ? recovery::ScanPrecisely(state, window, file)
+                                  : recovery::ScanAndRecover(state, window, file),
+                  {}};
     } else {
         result = album::LoadAlbum(state, window, file, {.handOffArchives = false});
         if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
@@ -103,7 +109,7 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    if (const auto status = Fill(file, options.scan, state, window)) return *status;
+    if (const auto status = Fill(file, options, state, window)) return *status;
 
     const int rows = std::min(state.tracks.Count(), window.ItemCount());
     for (const Rename& rename : renames) {
@@ -189,7 +195,9 @@ void AddExtractCommand(CLI::App& app, int& status)
         ->type_name("ROW=NAME");
     command->add_flag("--json", options->json,
                       "Print what happened to each row as JSON (an array of albums for several files)");
-    command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    CLI::Option* scan =
+        command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    command->add_flag("--precise", options->precise, "With --scan: split by MPEG frames and tags")->needs(scan);
     command->callback([options, &status] { status = RunExtract(*options); });
 }
 
