@@ -86,7 +86,8 @@ TEST(recovery_frame_walk, where_tracks_end)
         {"a Xing frame inside a stream", a + XingFrame(0, 0) + Frames(kStereo44, 5), {n(a), 6 * 417}, {}},
         {"an ID3v2.4 tag inside a stream", a + Id3v24(40) + Frames(kStereo44, 5), {n(a), 50 + 5 * 417}, {}},
         // Both counts reached: an untagged stream of the same kind behind it is a file of its own.
-        {"a Xing header's counts reached", xingA + Frames(kStereo44, 6) + Frames(kStereo44, 9, 50),
+        {"a Xing header's counts reached",
+         xingA + Frames(kStereo44, 6) + Frames(kStereo44, 9, 50),
          {7 * 417, 9 * 417},
          {}},
         // A frame count that the byte count does not confirm cuts nothing.
@@ -148,12 +149,15 @@ public:
     support::IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override
     {
         if (offset >= m_length) return {};
-        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(into.size()), m_length - offset));
+        const auto count =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(into.size()), m_length - offset));
         std::memset(into.data(), 0, count);
         const std::int64_t from = std::max(offset, m_at);
-        const std::int64_t to = std::min(offset + static_cast<std::int64_t>(count), m_at + static_cast<std::int64_t>(m_bytes.size()));
+        const std::int64_t to =
+            std::min(offset + static_cast<std::int64_t>(count), m_at + static_cast<std::int64_t>(m_bytes.size()));
         if (from < to)
-            std::memcpy(into.data() + (from - offset), m_bytes.data() + (from - m_at), static_cast<std::size_t>(to - from));
+            std::memcpy(into.data() + (from - offset), m_bytes.data() + (from - m_at),
+                        static_cast<std::size_t>(to - from));
         ++reads;
         return {count, 0};
     }

@@ -30,10 +30,9 @@ std::string Material(const std::string& name)
 
 // Every family but the wrapper, whose file is a join of its own.
 const std::vector<std::string> kFamilies = {
-    "cbr44-id3v2-id3v1.mp3", "vbr48-id3v1.mp3",   "vbr44-id3v2.mp3",   "cbr32-mono-plain.mp3",
-    "ffmpeg-id3v24.mp3",     "cover-id3v24.mp3",  "mpeg2-22k.mp3",     "mpeg25-11k.mp3",
-    "crc-protected.mp3",     "apev2.mp3",         "lyrics3v2-id3v1.mp3", "id3v1-latin1.mp3",
-    "untagged-cbr.mp3",
+    "cbr44-id3v2-id3v1.mp3", "vbr48-id3v1.mp3",  "vbr44-id3v2.mp3",  "cbr32-mono-plain.mp3", "ffmpeg-id3v24.mp3",
+    "cover-id3v24.mp3",      "mpeg2-22k.mp3",    "mpeg25-11k.mp3",   "crc-protected.mp3",    "apev2.mp3",
+    "lyrics3v2-id3v1.mp3",   "id3v1-latin1.mp3", "untagged-cbr.mp3",
 };
 
 struct Scanned {
@@ -185,8 +184,7 @@ TEST(recovery_precise_mp3, junk_between_files_is_a_gap_not_part_of_a_track)
     ASSERT_EQ(2, s->state.tracks.Count());
     EXPECT_TRUE(s->Part(0) == first);
     EXPECT_TRUE(s->Part(1) == Material("vbr44-id3v2.mp3"));
-    EXPECT_EQ((std::vector<album::ByteRange>{{static_cast<std::int64_t>(first.size()), 3000}}),
-              s->state.recovery.gaps);
+    EXPECT_EQ((std::vector<album::ByteRange>{{static_cast<std::int64_t>(first.size()), 3000}}), s->state.recovery.gaps);
 }
 
 // A damaged album: the header's lines are there but its "EXTBIN" line is overwritten (or gone),

@@ -45,14 +45,12 @@ TEST(recovery_structures, mpeg_header_fields_and_frame_length)
         {"MPEG-1 Layer III 128 kbit/s 44.1 kHz", Raw({0xFF, 0xFB, 0x90, 0x64}), V::Mpeg1, 3, false, 128, 44100, 417},
         {"the padding byte", Raw({0xFF, 0xFB, 0x92, 0x64}), V::Mpeg1, 3, false, 128, 44100, 418},
         {"CRC-protected", Raw({0xFF, 0xFA, 0x90, 0x64}), V::Mpeg1, 3, true, 128, 44100, 417},
-        {"MPEG-2 Layer III: half the samples per frame", Raw({0xFF, 0xF3, 0x80, 0x64}), V::Mpeg2, 3, false, 64,
-         22050, 208},
+        {"MPEG-2 Layer III: half the samples per frame", Raw({0xFF, 0xF3, 0x80, 0x64}), V::Mpeg2, 3, false, 64, 22050,
+         208},
         {"MPEG-2.5 Layer III", Raw({0xFF, 0xE3, 0x40, 0x64}), V::Mpeg25, 3, false, 32, 11025, 208},
         {"MPEG-1 Layer II", Raw({0xFF, 0xFD, 0x90, 0x04}), V::Mpeg1, 2, false, 160, 44100, 522},
-        {"MPEG-2 Layer II keeps 144 samples a byte", Raw({0xFF, 0xF5, 0x80, 0x04}), V::Mpeg2, 2, false, 64, 22050,
-         417},
-        {"MPEG-1 Layer I counts four-byte slots", Raw({0xFF, 0xFF, 0x92, 0x00}), V::Mpeg1, 1, false, 288, 44100,
-         316},
+        {"MPEG-2 Layer II keeps 144 samples a byte", Raw({0xFF, 0xF5, 0x80, 0x04}), V::Mpeg2, 2, false, 64, 22050, 417},
+        {"MPEG-1 Layer I counts four-byte slots", Raw({0xFF, 0xFF, 0x92, 0x00}), V::Mpeg1, 1, false, 288, 44100, 316},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,21 +148,26 @@ TEST(recovery_structures, vbri_header_counts)
 std::string Id3v2(int major, int flags, const std::string& body)
 {
     const auto size = body.size();
-    return "ID3" + Raw({major, 0, flags, static_cast<int>((size >> 21) & 0x7F), static_cast<int>((size >> 14) & 0x7F),
-                        static_cast<int>((size >> 7) & 0x7F), static_cast<int>(size & 0x7F)}) +
+    return "ID3" +
+           Raw({major, 0, flags, static_cast<int>((size >> 21) & 0x7F), static_cast<int>((size >> 14) & 0x7F),
+                static_cast<int>((size >> 7) & 0x7F), static_cast<int>(size & 0x7F)}) +
            body;
 }
 
 std::string Frame(int major, const std::string& id, const std::string& body, int formatFlags = 0)
 {
     const auto n = body.size();
-    if (major == 2) return id + Raw({static_cast<int>(n >> 16), static_cast<int>((n >> 8) & 0xFF), static_cast<int>(n & 0xFF)}) + body;
-    if (major == 4)
-        return id + Raw({static_cast<int>((n >> 21) & 0x7F), static_cast<int>((n >> 14) & 0x7F),
-                         static_cast<int>((n >> 7) & 0x7F), static_cast<int>(n & 0x7F), 0, formatFlags}) +
+    if (major == 2)
+        return id + Raw({static_cast<int>(n >> 16), static_cast<int>((n >> 8) & 0xFF), static_cast<int>(n & 0xFF)}) +
                body;
-    return id + Raw({static_cast<int>(n >> 24), static_cast<int>((n >> 16) & 0xFF), static_cast<int>((n >> 8) & 0xFF),
-                     static_cast<int>(n & 0xFF), 0, 0}) +
+    if (major == 4)
+        return id +
+               Raw({static_cast<int>((n >> 21) & 0x7F), static_cast<int>((n >> 14) & 0x7F),
+                    static_cast<int>((n >> 7) & 0x7F), static_cast<int>(n & 0x7F), 0, formatFlags}) +
+               body;
+    return id +
+           Raw({static_cast<int>(n >> 24), static_cast<int>((n >> 16) & 0xFF), static_cast<int>((n >> 8) & 0xFF),
+                static_cast<int>(n & 0xFF), 0, 0}) +
            body;
 }
 
@@ -205,8 +208,8 @@ TEST(recovery_structures, id3v2_title_and_track_in_every_version)
          "7"},
         {"2.3 UTF-16 with a BOM", Id3v2(3, 0, Frame(3, "TIT2", utf16Title) + Frame(3, "TRCK", Raw({0}) + "3/12")),
          "C\xC3\xA9", "3/12"},
-        {"2.4 UTF-8 after a cover", Id3v2(4, 0, Frame(4, "APIC", std::string(300, '\xFF')) +
-                                                    Frame(4, "TIT2", Raw({3}) + "Fin\xC3\xA9")),
+        {"2.4 UTF-8 after a cover",
+         Id3v2(4, 0, Frame(4, "APIC", std::string(300, '\xFF')) + Frame(4, "TIT2", Raw({3}) + "Fin\xC3\xA9")),
          "Fin\xC3\xA9", ""},
         // Unsynchronised 2.3: every FF is followed by a 00 that is not part of the text, and the
         // frame's size counts the text without it.
@@ -218,8 +221,8 @@ TEST(recovery_structures, id3v2_title_and_track_in_every_version)
          Id3v2(4, 0, Frame(4, "TIT2", Raw({0, 0, 0, 4}) + Raw({3}) + "Len", 0x01)), "Len", ""},
         {"2.3 extended header skipped",
          Id3v2(3, 0x40, Raw({0, 0, 0, 6, 0, 0, 0, 0, 0, 0}) + Frame(3, "TIT2", Raw({0}) + "Ext")), "Ext", ""},
-        {"a frame size past the tag ends the frames", Id3v2(3, 0, Frame(3, "TIT2", Raw({0}) + "Cut").substr(0, 12)),
-         "", ""},
+        {"a frame size past the tag ends the frames", Id3v2(3, 0, Frame(3, "TIT2", Raw({0}) + "Cut").substr(0, 12)), "",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,8 +255,9 @@ TEST(recovery_structures, id3v1_takes_latin1_text_and_the_v11_track)
 TEST(recovery_structures, ape_tag_size_with_and_without_header)
 {
     const auto ape = [](int version, int size, unsigned flags) {
-        return "APETAGEX" + Raw({version & 0xFF, version >> 8, 0, 0, size & 0xFF, size >> 8, 0, 0, 1, 0, 0, 0,
-                                 static_cast<int>(flags & 0xFF), 0, 0, static_cast<int>(flags >> 24)}) +
+        return "APETAGEX" +
+               Raw({version & 0xFF, version >> 8, 0, 0, size & 0xFF, size >> 8, 0, 0, 1, 0, 0, 0,
+                    static_cast<int>(flags & 0xFF), 0, 0, static_cast<int>(flags >> 24)}) +
                std::string(8, '\0');
     };
     const auto header = ApeTag::Parse(Bytes(ape(2000, 100, 0xA0000000u)));
