@@ -1,6 +1,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QStyle>
 #include <QToolButton>
@@ -42,6 +43,12 @@ void frmAlbum::BuildControls()
                        "again (or SHIFT+E) to Edit filename."));
     m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
     place(m_list, layout::kListView1);
+    // The precise recovery is offered from the list's own menu, so the fixed layout stays.
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(QStringLiteral("mnuListView1"));
+    m_recoverPrecisely = m_listMenu->addAction(QStringLiteral("Recover tracks frame by frame"));
+    m_recoverPrecisely->setObjectName(QStringLiteral("mnuRecoverPrecisely"));
 
     const auto label = [this, &place](const char* name, const layout::Twips& t) {
         auto* l = new QLabel(this);
@@ -123,6 +130,8 @@ void frmAlbum::ConnectControls()
     connect(m_cancel, &QToolButton::clicked, this, &QWidget::close);
     connect(m_list, &TrackListView::renameRequested, this, &frmAlbum::Rename);
     connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &frmAlbum::ShowListMenu);
+    connect(m_recoverPrecisely, &QAction::triggered, this, &frmAlbum::RecoverPrecisely);
 }
 
 }  // namespace vyr::app
