@@ -32,9 +32,11 @@ bool StartsWith(Bytes bytes, std::string_view text)
 // bulk that the walk jumps over is never read.
 class Reader {
 public:
-    Reader(support::ByteStream& source, std::size_t windowBytes)
-        : m_source(source), m_length(source.Length()), m_buffer(std::max(windowBytes, kMinFrameWindowBytes))
+    Reader(support::ByteStream& source, std::size_t windowBytes) : m_source(source), m_length(source.Length())
     {
+        // Never more than the file holds: a small file costs a small buffer.
+        const auto window = static_cast<std::int64_t>(std::max(windowBytes, kMinFrameWindowBytes));
+        m_buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(window, m_length))));
     }
 
     std::int64_t Length() const { return m_length; }
@@ -59,8 +61,8 @@ private:
         m_start = offset;
         m_count = 0;
         if (m_error != 0) return;
-        const auto ask = static_cast<std::size_t>(std::min<std::int64_t>(
-            static_cast<std::int64_t>(m_buffer.size()), m_length - offset));
+        const auto ask = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.size()), m_length - offset));
         const support::IoResult read = m_source.ReadAt(offset, {m_buffer.data(), ask});
         if (!read.Ok()) {
             m_error = read.error;
@@ -128,8 +130,8 @@ std::int64_t Walker::SkipLeadingTags(std::int64_t offset, WalkedTrack* track)
         const std::int64_t total = tag->TotalBytes();
         if (total > Length() - p) break;  // cut short: no tag of a whole track
         if (track != nullptr && p == offset) {
-            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
-                total, static_cast<std::int64_t>(m_options.maxTagReadBytes)));
+            const auto want = static_cast<std::size_t>(
+                std::min<std::int64_t>(total, static_cast<std::int64_t>(m_options.maxTagReadBytes)));
             const Bytes bytes = m_reader.At(p, want);
             track->id3v2 = tag->Names(bytes.first(std::min(bytes.size(), want)));
         }
