@@ -132,7 +132,9 @@ TagNames Id3v2Tag::Names(std::span<const unsigned char> tag) const
     const std::size_t headerBytes = major == 2 ? 6 : 10;
     while (p + headerBytes <= body.size() && body[p] != 0) {
         const unsigned char* h = body.data() + p;
-        const std::int64_t size = major == 2 ? BigEndian(h + 3, 3) : major == 4 ? Synchsafe(h + 4) : BigEndian(h + 4, 4);
+        const std::int64_t size = major == 2   ? BigEndian(h + 3, 3)
+                                  : major == 4 ? Synchsafe(h + 4)
+                                               : BigEndian(h + 4, 4);
         if (size < 0 || size > static_cast<std::int64_t>(body.size() - p - headerBytes)) break;
         const std::string id(reinterpret_cast<const char*>(h), idBytes);
         std::span<const unsigned char> frame = body.subspan(p + headerBytes, static_cast<std::size_t>(size));

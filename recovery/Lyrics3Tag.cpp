@@ -32,7 +32,8 @@ std::optional<Lyrics3Tag> ParseVersion2(std::span<const unsigned char> bytes)
 {
     std::size_t p = kBegin.size();
     for (;;) {
-        if (const auto size = Digits(bytes, p, 6); size && *size == static_cast<std::int64_t>(p) && Has(bytes, p + 6, kEnd2))
+        if (const auto size = Digits(bytes, p, 6);
+            size && *size == static_cast<std::int64_t>(p) && Has(bytes, p + 6, kEnd2))
             return Lyrics3Tag{static_cast<std::int64_t>(p + 6 + kEnd2.size())};
         if (p + 8 > bytes.size()) return std::nullopt;
         for (std::size_t i = p; i < p + 3; ++i)

@@ -54,8 +54,7 @@ std::optional<MpegHeader> MpegHeader::Parse(std::span<const unsigned char> bytes
 
 bool MpegHeader::SameStream(const MpegHeader& other) const
 {
-    return version == other.version && layer == other.layer && sampleRate == other.sampleRate &&
-           Mono() == other.Mono();
+    return version == other.version && layer == other.layer && sampleRate == other.sampleRate && Mono() == other.Mono();
 }
 
 std::size_t MpegHeader::SideInfoEnd() const

@@ -34,6 +34,9 @@ struct MpegHeader {
 };
 
 // The first two bytes of a frame header: eleven set bits.
-inline bool LooksLikeSync(unsigned char first, unsigned char second) { return first == 0xFF && (second & 0xE0) == 0xE0; }
+inline bool LooksLikeSync(unsigned char first, unsigned char second)
+{
+    return first == 0xFF && (second & 0xE0) == 0xE0;
+}
 
 }  // namespace vyr::recovery

@@ -29,8 +29,7 @@ struct Plan {
 std::string LeadingBytes(support::ByteStream& source, std::int64_t count)
 {
     std::string bytes(static_cast<std::size_t>(std::min(count, kMaxLeadingBytes)), '\0');
-    const support::IoResult read =
-        source.ReadAt(0, {reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()});
+    const support::IoResult read = source.ReadAt(0, {reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()});
     bytes.resize(read.Ok() ? read.count : 0);
     return bytes;
 }
@@ -53,9 +52,8 @@ std::vector<std::string> HeaderLines(std::string_view bytes)
 
 bool HasAlbumTag(const std::vector<std::string>& lines)
 {
-    return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return album::ClassifyLine(line) != album::LineKind::FileName;
-    });
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::string& line) { return album::ClassifyLine(line) != album::LineKind::FileName; });
 }
 
 std::string LastComponent(const std::string& path)

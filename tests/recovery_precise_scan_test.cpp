@@ -66,7 +66,10 @@ TEST(recovery_precise_scan, outcomes_messages_and_the_end_step)
     } cases[] = {
         {"two parts", "junk" + kFirst + kSecond, true, ScanOutcome::Recovered, {}},
         {"one part is listed too", kFirst, true, ScanOutcome::Recovered, {}},
-        {"no frames at all", std::string(5000, 'x'), true, ScanOutcome::NothingFound,
+        {"no frames at all",
+         std::string(5000, 'x'),
+         true,
+         ScanOutcome::NothingFound,
          {"Sorry cannot locate files to recover."}},
         {"a missing file", "", false, ScanOutcome::Failed, {"Sorry cannot recover files."}},
     };
@@ -166,8 +169,8 @@ TEST(recovery_precise_scan, the_loader_runs_the_precise_scan_when_asked)
     Scan scan;
     test::WriteFile(scan.dir / "Mix.mp3", kFirst + kSecond);
     scan.window.defaultAnswer = album::MessageAnswer::Yes;
-    const album::LoadResult result = album::LoadAlbum(scan.state, scan.window, scan.dir / "Mix.mp3",
-                                                      {.scanMethod = album::RecoveryMethod::Precise});
+    const album::LoadResult result =
+        album::LoadAlbum(scan.state, scan.window, scan.dir / "Mix.mp3", {.scanMethod = album::RecoveryMethod::Precise});
     EXPECT_EQ(ScanOutcome::Recovered, result.scan);
     EXPECT_EQ(album::RecoveryMethod::Precise, scan.state.recovery.method);
     EXPECT_EQ(2, scan.state.tracks.Count());

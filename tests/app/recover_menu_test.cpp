@@ -110,8 +110,9 @@ private slots:
         QTemporaryDir dir;
         const std::string first = Material("cbr44-id3v2-id3v1.mp3");
         const std::string second = Material("untagged-cbr.mp3");
-        const std::string header = "#EXTM3U\r\n#EXTBYT:" + std::to_string(first.size()) + "\r\nOne.mp3\r\n#EXTBYT:" +
-                                   std::to_string(second.size()) + "\r\nTwo.mp3\r\n#EXTBIN\r\n";
+        const std::string header = "#EXTM3U\r\n#EXTBYT:" + std::to_string(first.size()) +
+                                   "\r\nOne.mp3\r\n#EXTBYT:" + std::to_string(second.size()) +
+                                   "\r\nTwo.mp3\r\n#EXTBIN\r\n";
         const std::string path = vyr::test::WriteFile(dir, "Album.vyr", header + first + second);
         m_window->DropFiles({QString::fromStdString(path)});
         QCOMPARE(List()->topLevelItemCount(), 2);
