@@ -18,6 +18,8 @@ namespace {
 
 // A frame header with room behind it for a VBRI header's counts.
 constexpr std::size_t kProbeBytes = 64;
+// How far ahead of the walk the bytes are asked for.
+constexpr std::size_t kPrefetchAhead = 8192;
 // Zero bytes that some taggers leave after a tag without counting them in its size.
 constexpr std::int64_t kMaxPaddingAfterTags = 64 * 1024;
 
@@ -41,7 +43,6 @@ public:
 
     std::int64_t Length() const { return m_length; }
     int Error() const { return m_error; }
-    std::size_t WindowBytes() const { return m_buffer.size(); }
 
     // The bytes from offset to the window's end: at least min(want, what the file holds from
     // offset on) of them, or none when a read failed or the file shrank. want fits a window.
@@ -53,6 +54,17 @@ public:
         if (offset < m_start || offset + wanted > m_start + m_count) return {};
         const auto skip = static_cast<std::size_t>(offset - m_start);
         return Bytes(m_buffer.data() + skip, static_cast<std::size_t>(m_count) - skip);
+    }
+
+    // Bytes from offset on into a buffer of their own, for a block that may outgrow a window.
+    std::vector<unsigned char> Copy(std::int64_t offset, std::size_t count)
+    {
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(
+            std::max<std::int64_t>(0, std::min(static_cast<std::int64_t>(count), m_length - offset))));
+        const support::IoResult read = m_source.ReadAt(offset, bytes);
+        if (!read.Ok()) m_error = read.error;
+        bytes.resize(read.Ok() ? read.count : 0);
+        return bytes;
     }
 
 private:
@@ -79,6 +91,30 @@ private:
     int m_error = 0;
 };
 
+// Decodes each distinct four-byte header once: a stream repeats a handful of them, and the
+// decoding's division would otherwise cost as much as reading the file.
+class HeaderCache {
+public:
+    std::optional<MpegHeader> Parse(Bytes bytes)
+    {
+        if (bytes.size() < MpegHeader::kBytes) return std::nullopt;
+        const std::uint32_t key = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+                                  (std::uint32_t{bytes[2]} << 8) | bytes[3];
+        Slot& slot = m_slots[(bytes[1] ^ bytes[2] ^ (bytes[3] >> 2)) % kSlots];
+        if (!slot.filled || slot.key != key) slot = Slot{key, true, MpegHeader::Parse(bytes)};
+        return slot.header;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 64;
+    struct Slot {
+        std::uint32_t key = 0;
+        bool filled = false;
+        std::optional<MpegHeader> header;
+    };
+    Slot m_slots[kSlots];
+};
+
 class Walker {
 public:
     Walker(support::ByteStream& source, WalkListener* listener, const FrameWalkOptions& options)
@@ -90,7 +126,7 @@ public:
 
 private:
     std::int64_t Length() const { return m_reader.Length(); }
-    std::optional<MpegHeader> HeaderAt(std::int64_t offset) { return MpegHeader::Parse(m_reader.At(offset, 4)); }
+    std::optional<MpegHeader> HeaderAt(std::int64_t offset) { return m_headers.Parse(m_reader.At(offset, 4)); }
     bool VbrFrameAt(std::int64_t offset, const MpegHeader& header)
     {
         return VbrHeader::Parse(header, m_reader.At(offset, kProbeBytes)).has_value();
@@ -106,6 +142,7 @@ private:
     bool Report(std::int64_t offset);
 
     Reader m_reader;
+    HeaderCache m_headers;
     WalkListener* m_listener;
     FrameWalkOptions m_options;
     std::int64_t m_nextReport = 0;
@@ -189,7 +226,13 @@ std::int64_t Walker::WalkStream(std::int64_t first, const MpegHeader& head)
     std::int64_t frames = 0;
     while (q < Length() && Report(q)) {
         const Bytes bytes = m_reader.At(q, kProbeBytes);
-        const auto header = MpegHeader::Parse(bytes);
+        // Each header's place follows from the one before, so without a hint every frame
+        // would wait for memory; the headers some twenty frames on lie about here.
+        if (bytes.size() > kPrefetchAhead + 64) {
+            __builtin_prefetch(bytes.data() + kPrefetchAhead);
+            __builtin_prefetch(bytes.data() + kPrefetchAhead + 64);
+        }
+        const auto header = m_headers.Parse(bytes);
         if (!header || !header->SameStream(head)) break;
         if (frames > 0 && VbrHeader::Parse(*header, bytes)) break;
         q += header->frameBytes;
@@ -224,7 +267,7 @@ std::int64_t Walker::SkipTrailingTags(std::int64_t offset, WalkedTrack& track)
         }
         const Bytes head = m_reader.At(q, 12);
         if (StartsWith(head, "LYRICSBEGIN")) {
-            const auto lyrics = Lyrics3Tag::Parse(m_reader.At(q, m_reader.WindowBytes()));
+            const auto lyrics = Lyrics3Tag::Parse(m_reader.Copy(q, Lyrics3Tag::kMaxBytes));
             if (!lyrics) break;
             q += lyrics->totalBytes;
             continue;

@@ -29,9 +29,10 @@ enum class FrameWalkOutcome {
 };
 
 struct FrameWalkOptions {
-    // Bytes read at a time. A Lyrics3 block or the frames that prove a resynchronisation must
-    // fit into one, so it is at least kMinWindowBytes.
-    std::size_t windowBytes = std::size_t{1} << 20;
+    // Bytes read at a time: small enough to stay in the processor's cache between the read and
+    // the walk over it. The part of a tag read for its title and the frames that prove a
+    // resynchronisation must fit into one, so it is at least kMinFrameWindowBytes.
+    std::size_t windowBytes = std::size_t{256} << 10;
     // A header only starts a track after a broken chain when this many frames chain from it.
     int resyncFrames = 4;
     // How much of a leading ID3v2 tag is read for its title: text frames come first in
@@ -42,7 +43,7 @@ struct FrameWalkOptions {
     std::int64_t progressStep = std::int64_t{1} << 20;
 };
 
-inline constexpr std::size_t kMinFrameWindowBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMinFrameWindowBytes = std::size_t{256} << 10;
 
 struct FrameWalkResult {
     FrameWalkOutcome outcome = FrameWalkOutcome::Completed;

@@ -10,6 +10,8 @@ namespace vyr::recovery {
 // and "LYRICS200" (version 2) or "LYRICSEND" (version 1, at most 5,100 bytes of lyrics).
 struct Lyrics3Tag {
     static constexpr std::size_t kMaxVersion1Bytes = 11 + 5100 + 9;
+    // A six-digit size and "LYRICS200" after at most 999,999 bytes.
+    static constexpr std::size_t kMaxBytes = 999'999 + 6 + 9;
 
     std::int64_t totalBytes = 0;
 

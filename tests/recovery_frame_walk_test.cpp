@@ -75,6 +75,10 @@ TEST(recovery_frame_walk, where_tracks_end)
     const auto n = [](const std::string& bytes) { return static_cast<std::int64_t>(bytes.size()); };
     const std::string a = Frames(kStereo44, 10);
     const std::string xingA = XingFrame(6, static_cast<std::uint32_t>(7 * 417));
+    // Lyrics3v2 of three full fields, more than one read window, then the ID3v1 tag it precedes.
+    std::string lyrics = "LYRICSBEGIN";
+    for (int i = 0; i < 3; ++i) lyrics += "LYR99999" + std::string(99'999, 'a');
+    lyrics += std::to_string(lyrics.size()) + "LYRICS200TAG" + std::string(125, ' ');
     const struct {
         const char* name;
         std::string bytes;
@@ -92,6 +96,7 @@ TEST(recovery_frame_walk, where_tracks_end)
          {}},
         // A frame count that the byte count does not confirm cuts nothing.
         {"a Xing frame count without its byte count", XingFrame(6, 9999) + Frames(kStereo44, 15), {16 * 417}, {}},
+        {"a Lyrics3v2 block larger than a read window", a + lyrics + Id3v24(20) + a, {n(a) + n(lyrics), 30 + n(a)}, {}},
         {"a last frame cut short stays with its track", a + Frames(kStereo44, 1).substr(0, 100), {n(a) + 100}, {}},
         // Behind the frames and no track after it: the tag closes this track.
         {"an ID3v2 tag at the very end", a + Id3v24(30), {n(a) + 40}, {}},
