@@ -10,7 +10,9 @@
 #include "album/AlbumState.h"
 #include "album/AlbumWindow.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QToolButton;
 class QFrame;
@@ -48,6 +50,11 @@ public:
     void LinkHover(const QPoint& position);
     void LinkLeave(const QPoint& position);
     void OpenWebPage();
+    // The list's menu command: the frame-by-frame recovery of PreciseScanPath().
+    void RecoverPrecisely();
+    // The file the list's menu recovers: the last load's when it found no header, else the
+    // one whose rows are shown; empty when there is none.
+    std::string PreciseScanPath() const;
 
     // album::AlbumWindow
     int ItemCount() const override;
@@ -89,6 +96,7 @@ private:
     void ShowNotice(std::string_view text, album::MessageIcon icon);
     void Load(const std::string& path);
     void ScanWithNotice(const std::string& path, std::string_view notice);
+    void ShowListMenu(const QPoint& position);
     // Runs a core command with the commands that would start another one disabled, then
     // closes the window if Close was pressed meanwhile. False when another one runs.
     template <typename Command>
@@ -116,7 +124,10 @@ private:
     QToolButton* m_chooseTarget = nullptr;
     QToolButton* m_extract = nullptr;
     QToolButton* m_cancel = nullptr;
+    QMenu* m_listMenu = nullptr;
+    QAction* m_recoverPrecisely = nullptr;
 
+    std::string m_headerlessPath;  // the last load's file when it found no header and listed nothing
     bool m_busy = false;
     bool m_stopRequested = false;
     bool m_closePending = false;

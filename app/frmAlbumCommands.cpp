@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QMenu>
 #include <QToolButton>
 #include <QUrl>
 
@@ -12,6 +13,7 @@
 #include "app/frmAlbum.h"
 #include "extract/ExtractTicked.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -88,7 +90,36 @@ void frmAlbum::ShowNotice(std::string_view text, album::MessageIcon icon)
 void frmAlbum::Load(const std::string& path)
 {
     // A name from the command line may be relative; the target folder is the album's own.
-    RunExclusive([&] { album::LoadAlbum(m_state, *this, support::AbsolutePath(path)); });
+    const std::string absolute = support::AbsolutePath(path);
+    RunExclusive([&] {
+        const album::LoadResult result = album::LoadAlbum(m_state, *this, absolute);
+        const bool headerless = result.kind == album::FileKind::NoHeader || result.kind == album::FileKind::AlbumWrap;
+        const bool listed = result.scan && *result.scan == album::ScanOutcome::Recovered;
+        m_headerlessPath = headerless && !listed ? absolute : std::string();
+    });
+}
+
+std::string frmAlbum::PreciseScanPath() const
+{
+    return m_headerlessPath.empty() ? m_state.albumPath : m_headerlessPath;
+}
+
+void frmAlbum::ShowListMenu(const QPoint& position)
+{
+    m_recoverPrecisely->setEnabled(!Busy() && !PreciseScanPath().empty());
+    m_listMenu->popup(m_list->viewport()->mapToGlobal(position));
+}
+
+void frmAlbum::RecoverPrecisely()
+{
+    const std::string path = PreciseScanPath();
+    if (Busy() || path.empty()) return;
+    m_sinceEvents.invalidate();  // the notice labels must be painted before the scan starts
+    RunExclusive([&] {
+        album::ShowScanNotice(*this);
+        recovery::ScanPrecisely(m_state, *this, path);
+        m_headerlessPath.clear();  // the scan made it the file whose rows are shown
+    });
 }
 
 void frmAlbum::ScanWithNotice(const std::string& path, std::string_view notice)

@@ -1,6 +1,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QToolButton>
 
@@ -40,6 +41,12 @@ void frmAlbum::BuildControls()
                        "again (or SHIFT+E) to Edit filename."));
     m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
     place(m_list, layout::kListView1);
+    // The precise recovery is offered from the list's own menu, so the fixed layout stays.
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(QStringLiteral("mnuListView1"));
+    m_recoverPrecisely = m_listMenu->addAction(QStringLiteral("Recover tracks frame by frame"));
+    m_recoverPrecisely->setObjectName(QStringLiteral("mnuRecoverPrecisely"));
 
     const auto label = [this, &place](const char* name, const layout::Twips& t) {
         auto* l = new QLabel(this);
@@ -136,6 +143,8 @@ void frmAlbum::ConnectControls()
     // waiting for the answer to a question the load may ask.
     connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles, Qt::QueuedConnection);
     connect(m_list, &TrackListView::batchShown, this, &frmAlbum::Repaint);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &frmAlbum::ShowListMenu);
+    connect(m_recoverPrecisely, &QAction::triggered, this, &frmAlbum::RecoverPrecisely);
 }
 
 }  // namespace vyr::app

@@ -24,6 +24,7 @@
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -41,6 +42,7 @@ struct ExtractOptions {
     bool json = false;
     bool scan = false;
     bool sync = false;
+    bool precise = false;
 };
 
 // The signal that asked the run to stop, or 0. The copy looks at it between its steps, removes
@@ -100,13 +102,16 @@ int Usage(const std::string& text)
 // Fills the state from the file: a load, or with --scan the recovery scanner directly.
 // Returns the exit status when the file cannot be extracted.
 // `file` as the user named it, for the messages; `path` the same made absolute.
-std::optional<int> Fill(const std::string& file, const std::string& path, bool scan, album::AlbumState& state,
-                        CliWindow& window)
+std::optional<int> Fill(const std::string& file, const std::string& path, const ExtractOptions& options,
+                        album::AlbumState& state, CliWindow& window)
 {
     album::LoadResult result;
-    if (scan) {
+    if (options.scan) {
         album::ShowScanNotice(window);
-        result = {album::FileKind::NoHeader, recovery::ScanAndRecover(state, window, path), {}};
+        result = {album::FileKind::NoHeader,
+                  options.precise ? recovery::ScanPrecisely(state, window, path)
+                                  : recovery::ScanAndRecover(state, window, path),
+                  {}};
     } else {
         result = album::LoadAlbum(state, window, path, {.handOffArchives = false});
         if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
@@ -125,7 +130,7 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    if (const auto status = Fill(file, support::AbsolutePath(file), options.scan, state, window)) return *status;
+    if (const auto status = Fill(file, support::AbsolutePath(file), options, state, window)) return *status;
 
     const int rows = std::min(state.tracks.Count(), window.ItemCount());
     for (const Rename& rename : renames) {
@@ -218,7 +223,9 @@ void AddExtractCommand(CLI::App& app, int& status)
         ->type_name("ROW=NAME");
     command->add_flag("--json", options->json,
                       "Print what happened to each row as JSON (an array of albums for several files)");
-    command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    CLI::Option* scan =
+        command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    command->add_flag("--precise", options->precise, "With --scan: split by MPEG frames and tags")->needs(scan);
     command->add_flag("--sync", options->sync,
                       "Flush each track to the disk before it gets its name (default: as cp, the system writes "
                       "it back in its own time)");

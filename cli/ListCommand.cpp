@@ -20,6 +20,7 @@ struct ListOptions {
     std::string file;
     bool json = false;
     bool scan = false;
+    bool precise = false;
 };
 
 int RunList(const ListOptions& options)
@@ -27,7 +28,8 @@ int RunList(const ListOptions& options)
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
     const album::LoadResult result =
-        album::LoadAlbum(state, window, support::AbsolutePath(options.file), {.handOffArchives = false});
+        album::LoadAlbum(state, window, support::AbsolutePath(options.file),
+                         {.handOffArchives = false, .scanMethod = ScanMethod(options.precise)});
 
     switch (result.kind) {
     case album::FileKind::Unreadable:
@@ -65,7 +67,9 @@ void AddListCommand(CLI::App& app, int& status)
     CLI::App* list = app.add_subcommand("list", "List the tracks of an album file");
     list->add_option("FILE", options->file, "The album file (.vyr)")->required();
     list->add_flag("--json", options->json, "Print one JSON object instead of a table");
-    list->add_flag("--scan", options->scan, "When the file has no album header, scan it for MP3 parts and list those");
+    CLI::Option* scan = list->add_flag("--scan", options->scan,
+                                       "When the file has no album header, scan it for MP3 parts and list those");
+    list->add_flag("--precise", options->precise, "With --scan: split by MPEG frames and tags")->needs(scan);
     list->callback([options, &status] { status = RunList(*options); });
 }
 

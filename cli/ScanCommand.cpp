@@ -14,6 +14,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/PathHelpers.h"
 #include "support/UserLocale.h"
 
@@ -24,6 +25,7 @@ namespace {
 struct ScanOptions {
     std::string file;
     bool json = false;
+    bool precise = false;
 };
 
 int RunScan(const ScanOptions& options)
@@ -33,7 +35,8 @@ int RunScan(const ScanOptions& options)
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     album::ShowScanNotice(window);
     const std::string path = support::AbsolutePath(options.file);
-    const album::ScanOutcome outcome = recovery::ScanAndRecover(state, window, path);
+    const album::ScanOutcome outcome =
+        options.precise ? recovery::ScanPrecisely(state, window, path) : recovery::ScanAndRecover(state, window, path);
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json)
@@ -52,6 +55,8 @@ void AddScanCommand(CLI::App& app, int& status)
         "scan", "Scan any file for joined MP3 parts and list them, as for a file without an album header");
     scan->add_option("FILE", options->file, "The file to scan")->required();
     scan->add_flag("--json", options->json, "Print one JSON object instead of a table");
+    scan->add_flag("--precise", options->precise,
+                   "Split by MPEG frames and tags instead of the published markers: exact parts, gaps apart");
     scan->callback([options, &status] { status = RunScan(*options); });
 }
 

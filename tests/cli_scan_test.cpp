@@ -63,7 +63,10 @@ TEST(cli_scan, table_and_exit_statuses)
     } cases[] = {
         {"found", {"scan", dir / "Two.mp3"}, 0, "[02] Two.mp3", ""},
         {"nothing found", {"scan", dir / "Plain.mp3"}, 3, "", "vyr Extract: Sorry cannot locate files to recover.\n"},
-        {"unreadable", {"scan", dir / "absent.mp3"}, 2, "",
+        {"unreadable",
+         {"scan", dir / "absent.mp3"},
+         2,
+         "",
          "vyr Extract: Cannot read the file\n" + dir / "absent.mp3" + "\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
