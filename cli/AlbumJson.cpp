@@ -79,4 +79,9 @@ nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumSt
     return {{"file", file}, {"targetFolder", state.targetFolder}, {"rows", std::move(rows)}};
 }
 
+std::string JsonText(const nlohmann::ordered_json& value)
+{
+    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 }  // namespace vyr::cli

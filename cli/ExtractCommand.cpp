@@ -203,7 +203,7 @@ int RunExtract(const ExtractOptions& options)
         status = Worse(status, ExtractOne(options, file, tracks, renames, json));
         if (g_stopSignal != 0) break;
     }
-    if (options.json) std::cout << (json.size() == 1 ? json[0] : json).dump(2) << '\n';
+    if (options.json) std::cout << JsonText(json.size() == 1 ? json[0] : json) << '\n';
     return g_stopSignal != 0 ? 128 + g_stopSignal : status;
 }
 

@@ -53,7 +53,7 @@ int RunList(const ListOptions& options)
     const int status = ExitStatusFor(result);
     if (status == kExitUsage) return status;
     if (options.json)
-        std::cout << AlbumJson(options.file, album::KindName(result.kind), state, window).dump(2) << '\n';
+        std::cout << JsonText(AlbumJson(options.file, album::KindName(result.kind), state, window)) << '\n';
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

@@ -40,7 +40,8 @@ int RunScan(const ScanOptions& options)
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json)
-        std::cout << AlbumJson(options.file, album::KindName(album::ClassifyFile(path)), state, window).dump(2) << '\n';
+        std::cout << JsonText(AlbumJson(options.file, album::KindName(album::ClassifyFile(path)), state, window))
+                  << '\n';
     else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;

@@ -46,6 +46,7 @@ std::string OpenResult::Reason() const
     case OpenError::Socket: return "it is a socket, not a regular file";
     case OpenError::Device: return "it is a device, not a regular file";
     case OpenError::NotRegular: return "it is not a regular file";
+    case OpenError::NotFolder: return "it is not a folder";
     }
     return {};
 }

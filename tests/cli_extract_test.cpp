@@ -115,6 +115,27 @@ TEST(cli_extract, tracks_and_rename_choose_and_name_rows_before_the_run)
     EXPECT_EQ(Entries(dir.folder()), (Strings{"Encore.mp3", "Live.vyr", "a.mp3"}));
 }
 
+// Paths and names are bytes: a folder or a new name that is not UTF-8 still gives valid JSON,
+// each stray byte as U+FFFD, and the status of what was done.
+TEST(cli_extract, json_stays_valid_when_a_folder_or_a_new_name_is_not_utf8)
+{
+    TempDir dir;
+    const std::string folder = dir / "Caf\xE9";
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/Live.vyr", ThreeTracks());
+
+    const CliRun list = RunCli({"list", "--json", folder + "/Live.vyr"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(nlohmann::json::parse(list.out)["file"], dir / "Caf\xEF\xBF\xBD/Live.vyr");
+
+    const CliRun run = RunCli({"extract", "--json", "--tracks", "1", "--rename", "1=N\xFC.mp3", folder + "/Live.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(Statuses(json), (Strings{"written", "unticked", "unticked"}));
+    EXPECT_EQ(json["rows"][0]["fileName"], "N\xEF\xBF\xBD.mp3");
+    EXPECT_EQ(ReadFile(folder + "/N\xFC.mp3"), kData.substr(0, 1000));
+}
+
 TEST(cli_extract, refused_and_failed_rows_give_status_1_with_their_reasons)
 {
     TempDir dir;

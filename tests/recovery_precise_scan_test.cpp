@@ -71,7 +71,11 @@ TEST(recovery_precise_scan, outcomes_messages_and_the_end_step)
          true,
          ScanOutcome::NothingFound,
          {"Sorry cannot locate files to recover."}},
-        {"a missing file", "", false, ScanOutcome::Failed, {"Sorry cannot recover files."}},
+        {"a missing file",
+         "",
+         false,
+         ScanOutcome::Failed,
+         {"Cannot read the file\r\n{path}\r\nNo such file or directory"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,7 +84,10 @@ TEST(recovery_precise_scan, outcomes_messages_and_the_end_step)
         if (c.create) test::WriteFile(path, c.bytes);
         scan.window.albumLabel = "Now Scanning file for parts";
         EXPECT_EQ(c.outcome, ScanPrecisely(scan.state, scan.window, path));
-        ExpectMessages(scan.window, c.messages);
+        std::vector<std::string> messages = c.messages;
+        for (std::string& text : messages)
+            if (const auto at = text.find("{path}"); at != std::string::npos) text.replace(at, 6, path);
+        ExpectMessages(scan.window, messages);
         EXPECT_EQ(0, scan.window.progressValue);
         EXPECT_EQ("", scan.window.albumLabel);
         EXPECT_EQ("", scan.window.artistLabel);
