@@ -54,10 +54,15 @@ extern "C" void NoteStopSignal(int signal) { g_stopSignal = signal; }
 
 void StopOnSignals()
 {
+#ifdef _WIN32
+    // Windows has no hang-up signal and no sigaction; its C runtime delivers the other two.
+    for (const int signal : {SIGTERM, SIGINT}) std::signal(signal, NoteStopSignal);
+#else
     struct sigaction action {};
     action.sa_handler = NoteStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+#endif
 }
 
 // Rows as the user counts them, from 1.
