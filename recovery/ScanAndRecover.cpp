@@ -17,12 +17,7 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     WalkResult walk;
     {
         support::File file;
-        if (const support::OpenResult opened = file.Open(path); !opened.Ok()) {
-            ShowScanMessage(window, support::msg::CannotRead(path, opened.Reason()));
-            return ScanOutcome::Failed;
-        }
-        // The walk reads front to back; a larger read-ahead keeps the disk ahead of it.
-        file.ExpectSequentialReads();
+        if (!OpenForScan(file, window, path)) return ScanOutcome::Failed;
         WindowProgress progress(window);
         walk = WalkBlocks(file, &progress);
     }  // the file is closed before anything is shown

@@ -20,11 +20,7 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     const std::string listed = ListedName(path);
     {
         support::File file;
-        if (const support::OpenResult opened = file.Open(path); !opened.Ok()) {
-            ShowScanMessage(window, support::msg::CannotRead(path, opened.Reason()));
-            return ScanOutcome::Failed;
-        }
-        file.ExpectSequentialReads();
+        if (!OpenForScan(file, window, path)) return ScanOutcome::Failed;
         WindowProgress progress(window);
         split = SplitPrecisely(file, &progress, listed);
     }  // the file is closed before anything is shown

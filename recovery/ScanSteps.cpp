@@ -49,6 +49,17 @@ void ShowScanMessage(album::AlbumWindow& window, std::string_view text)
                                       std::string(support::msg::kAppTitle)});
 }
 
+bool OpenForScan(support::File& file, album::AlbumWindow& window, const std::string& path)
+{
+    if (const support::OpenResult opened = file.Open(path); !opened.Ok()) {
+        ShowScanMessage(window, support::msg::CannotRead(path, opened.Reason()));
+        return false;
+    }
+    // A scan reads front to back; a larger read-ahead keeps the disk ahead of it.
+    file.ExpectSequentialReads();
+    return true;
+}
+
 void BeginScan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
                album::RecoveryMethod method)
 {

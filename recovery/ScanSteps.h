@@ -9,6 +9,7 @@
 #include "album/AlbumWindow.h"
 #include "album/ScanOutcome.h"
 #include "recovery/WalkListener.h"
+#include "support/File.h"
 
 // The steps every recovery scan shares, whichever way it walks the file: the reset, the
 // progress with its yields, the messages, the list fill and the end step.
@@ -39,6 +40,10 @@ private:
 
 // A warning with the application's title and an OK button.
 void ShowScanMessage(album::AlbumWindow& window, std::string_view text);
+
+// Opens the file a scan reads front to back; when it cannot be opened, tells the user why and
+// returns false.
+bool OpenForScan(support::File& file, album::AlbumWindow& window, const std::string& path);
 
 // Empties the table and the list, points the state at the file and sets the progress to 0 of
 // 100. The header length starts from 0, so a file without one does not inherit the last one.
