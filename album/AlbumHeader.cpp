@@ -43,13 +43,29 @@ TrackInfoText SplitTrackInfo(std::string_view line)
     return info;
 }
 
+namespace {
+
+// A header value quoted in a refusal: a value of a megabyte would make a message box of one.
+std::string Quoted(std::string_view value)
+{
+    constexpr std::size_t kMaxQuotedCharacters = 64;
+    return "\"" + support::TerminalText(support::ToDisplayText(support::TrimSpaces(value)), kMaxQuotedCharacters) +
+           "\"";
+}
+
+}  // namespace
+
 ParsedHeader ParseHeader(const std::vector<std::string>& lines)
 {
     ParsedHeader header;
     header.tracks.Reset();
+    // The pending values are read once, where their line is, and every file-name line below
+    // takes them as they are: reading them again per track would cost the length of the value
+    // times the number of tracks.
     std::int32_t pendingByteCount = 0;
-    std::string_view pendingDuration;
-    std::string_view pendingDisplay;
+    std::string_view pendingDurationText;  // for the message when it cannot be read
+    std::optional<support::FixedPoint> pendingDuration = support::FixedPoint{};
+    support::SharedText pendingDisplay;
     std::string_view title;
     std::string_view artist;
 
@@ -68,8 +84,8 @@ ParsedHeader ParseHeader(const std::vector<std::string>& lines)
             const std::string_view text = TagValue(line, "EXTBYT");
             const auto count = ReadByteCount(text);
             if (!count)
-                return refuse("The byte count \"" + support::ToDisplayText(support::TrimSpaces(text)) +
-                              "\" is outside the range a track can have (at most 2,147,483,647 bytes).");
+                return refuse("The byte count " + Quoted(text) +
+                              " is outside the range a track can have (at most 2,147,483,647 bytes).");
             pendingByteCount = *count;
             break;
         }
@@ -78,24 +94,23 @@ ParsedHeader ParseHeader(const std::vector<std::string>& lines)
             if (comma != std::string::npos && comma >= kMaxCommaPosition)
                 return refuse("A track-info line has its first comma past character 32,767.");
             const TrackInfoText info = SplitTrackInfo(line);
-            pendingDuration = info.duration;
-            pendingDisplay = info.display;
+            pendingDurationText = info.duration;
+            pendingDuration = ReadDuration(info.duration);
+            pendingDisplay = support::ToDisplayText(support::TrimSpaces(info.display));
             break;
         }
         case LineKind::FileName: {
             const bool rowZeroFree = header.tracks[0].fileName.empty();
             if (!rowZeroFree && header.tracks.Count() >= TrackTable::kMaxRows)
                 return refuse("The album has more than 32,767 tracks.");
-            const auto duration = ReadDuration(pendingDuration);
-            if (!duration)
-                return refuse("The time \"" + support::ToDisplayText(support::TrimSpaces(pendingDuration)) +
-                              "\" is outside the range a track can have.");
+            if (!pendingDuration)
+                return refuse("The time " + Quoted(pendingDurationText) + " is outside the range a track can have.");
             TrackEntry& row = header.tracks.NextRow(rowZeroFree);
             row.fileName = support::ToDisplayText(line);
             row.byteCount = pendingByteCount;
             row.hasByteCount = pendingByteCount > 0;
-            row.duration = *duration;
-            row.displayName = support::ToDisplayText(support::TrimSpaces(pendingDisplay));
+            row.duration = *pendingDuration;
+            row.displayName = pendingDisplay;
             break;
         }
         }

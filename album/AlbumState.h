@@ -8,6 +8,31 @@
 
 namespace vyr::album {
 
+enum class RecoveryMethod {
+    None,  // the rows came from an album header, or from nothing yet
+    Classic,  // the block walk over published markers
+    Precise,  // the frame-chain walk
+};
+
+// Where a precisely recovered row's fileName came from, best source first.
+enum class NameSource { AlbumHeader, WrapIndex, Tags, Numbered };
+
+struct ByteRange {
+    std::int64_t offset = 0;
+    std::int64_t byteCount = 0;
+
+    std::int64_t End() const { return offset + byteCount; }
+    bool operator==(const ByteRange&) const = default;
+};
+
+// What a recovery scan found beside the rows: how, each row's name source (precise scans
+// only) and the bytes that belong to no row.
+struct RecoveryDetails {
+    RecoveryMethod method = RecoveryMethod::None;
+    std::vector<NameSource> nameFrom;
+    std::vector<ByteRange> gaps;
+};
+
 // The state the window's commands share for the whole run. A load or a scan replaces all of it;
 // the extract command reads it and may replace only the target folder; a rename in the list
 // replaces one row's fileName.
@@ -23,10 +48,14 @@ struct AlbumState {
     // The album's title and artist from its header, trimmed; empty for scanned rows.
     std::string title;
     std::string artist;
+    // Each row's own offset, for rows that do not lie end to end (a precise scan leaves gaps
+    // between them); empty when every row begins where the one before ends.
+    std::vector<std::int64_t> rowOffsets;
+    RecoveryDetails recovery;
 };
 
-// Where each row's bytes begin: the base, then every earlier row's byte count added, whatever
-// its sign and whether or not it is written.
+// Where each row's bytes begin: the explicit offsets when the state holds them, else the base,
+// then every earlier row's byte count added, whatever its sign and whether or not it is written.
 std::vector<std::int64_t> RowOffsets(const AlbumState& state);
 
 }  // namespace vyr::album

@@ -1,7 +1,13 @@
 #include "album/HandOffZip.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "support/Win32.h"
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +21,17 @@ namespace vyr::album {
 namespace {
 
 // errno of the failure, or 0. The new name is never taken from someone else's file.
+#ifdef _WIN32
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    const auto wideFrom = support::WidePath(from);
+    const auto wideTo = support::WidePath(to);
+    if (!wideFrom || !wideTo) return EILSEQ;
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing name, a link included.
+    if (::MoveFileExW(wideFrom->c_str(), wideTo->c_str(), 0)) return 0;
+    return support::ErrnoFromWin32(::GetLastError());
+}
+#else
 int RenameNoReplace(const std::string& from, const std::string& to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
@@ -28,6 +45,7 @@ int RenameNoReplace(const std::string& from, const std::string& to)
     }
     return 0;
 }
+#endif
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "album/HandOffZip.h"
 #include "album/TrackList.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/File.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
@@ -20,10 +21,13 @@ Message Warning(std::string text, MessageButtons buttons = MessageButtons::Ok)
     return Message{std::move(text), MessageIcon::Exclamation, buttons, std::string(support::msg::kAppTitle)};
 }
 
-LoadResult Recover(AlbumState& state, AlbumWindow& window, const std::string& path, FileKind kind)
+LoadResult Recover(AlbumState& state, AlbumWindow& window, const std::string& path, FileKind kind,
+                   RecoveryMethod method)
 {
     ShowScanNotice(window);
-    return LoadResult{kind, recovery::ScanAndRecover(state, window, path), {}};
+    const ScanOutcome outcome = method == RecoveryMethod::Precise ? recovery::ScanPrecisely(state, window, path)
+                                                                  : recovery::ScanAndRecover(state, window, path);
+    return LoadResult{kind, outcome, {}};
 }
 
 LoadResult Unreadable(AlbumWindow& window, const std::string& path, std::string reason)
@@ -40,6 +44,8 @@ void Reset(AlbumState& state, const std::string& path)
     state.scanned = false;
     state.title.clear();
     state.artist.clear();
+    state.rowOffsets.clear();
+    state.recovery = RecoveryDetails{};
     state.targetFolder = support::FolderOfPath(path);
 }
 
@@ -97,11 +103,11 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
         return LoadResult{FileKind::ZipArchive, std::nullopt, {}};
     case HeaderKind::AlbumWrap:
         window.ShowMessage(Warning(std::string(support::msg::kAlbumWrapFile)));
-        return Recover(state, window, path, FileKind::AlbumWrap);
+        return Recover(state, window, path, FileKind::AlbumWrap, options.scanMethod);
     case HeaderKind::NoHeader:
         if (window.ShowMessage(Warning(support::msg::NoHeader(support::FileNameFromPath(path)),
                                        MessageButtons::YesNo)) == MessageAnswer::Yes)
-            return Recover(state, window, path, FileKind::NoHeader);
+            return Recover(state, window, path, FileKind::NoHeader, options.scanMethod);
         return LoadResult{FileKind::NoHeader, std::nullopt, {}};
     case HeaderKind::Album: break;
     }

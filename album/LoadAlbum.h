@@ -32,6 +32,8 @@ struct LoadResult {
 struct LoadOptions {
     // The window renames a ZIP archive and hands it to the desktop; the terminal only reports it.
     bool handOffArchives = true;
+    // The recovery scan that a file without a header, or an AlbumWrap file, is given.
+    RecoveryMethod scanMethod = RecoveryMethod::Classic;
 };
 
 // The one entry through which a file the user names is read: classifies it, fills the track

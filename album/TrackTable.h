@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/FixedPoint.h"
+#include "support/SharedText.h"
 
 namespace vyr::album {
 
@@ -13,7 +14,8 @@ struct TrackEntry {
     std::int32_t byteCount = 0;
     bool hasByteCount = false;  // only rows with a positive byte count are ever written
     support::FixedPoint duration;  // seconds
-    std::string displayName;  // UTF-8
+    // UTF-8. Shared: rows that carry over one track-info line hold one copy of its text.
+    support::SharedText displayName;
 };
 
 // The tracks of the one file that is open. Row i belongs to list item i (both 0-based here).

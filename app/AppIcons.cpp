@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -41,7 +42,80 @@ QPixmap DrawApplicationIcon(int size)
     return pixmap;
 }
 
+void DrawFolder(QPainter& p, bool opened)
+{
+    QPainterPath back;
+    back.moveTo(1.5, 13.5);
+    back.lineTo(1.5, 3.5);
+    back.lineTo(5.5, 3.5);
+    back.lineTo(7, 5);
+    back.lineTo(13.5, 5);
+    back.lineTo(13.5, opened ? 7.5 : 13.5);
+    if (!opened) back.closeSubpath();
+    p.drawPath(back);
+    if (opened) {
+        QPainterPath flap;
+        flap.moveTo(1.5, 13.5);
+        flap.lineTo(4, 7.5);
+        flap.lineTo(15, 7.5);
+        flap.lineTo(12.5, 13.5);
+        flap.closeSubpath();
+        p.drawPath(flap);
+    }
+}
+
+void DrawFace(QPainter& p, ButtonFace face, const QPalette& palette, bool on)
+{
+    const QColor ink = palette.color(QPalette::ButtonText);
+    p.setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    switch (face) {
+    case ButtonFace::Open: DrawFolder(p, true); break;
+    case ButtonFace::Extract:
+        p.drawLine(QPointF(8, 1.5), QPointF(8, 9.5));
+        p.drawPolyline(QPolygonF({QPointF(4.5, 6.5), QPointF(8, 10), QPointF(11.5, 6.5)}));
+        p.drawPolyline(QPolygonF({QPointF(1.5, 10), QPointF(1.5, 14.5), QPointF(14.5, 14.5), QPointF(14.5, 10)}));
+        break;
+    case ButtonFace::Close:
+        p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
+        p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
+        break;
+    case ButtonFace::TargetFolder:
+        // On: the whole face in the highlight colour, so the state reads at a glance and not
+        // only from the button's slightly sunken frame.
+        if (on) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(palette.color(QPalette::Highlight));
+            p.drawRoundedRect(QRectF(0, 0, 16, 16), 3, 3);
+            p.setPen(QPen(palette.color(QPalette::HighlightedText), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+        }
+        DrawFolder(p, false);
+        break;
+    }
+}
+
 }  // namespace
+
+QIcon ButtonIcon(ButtonFace face, const QPalette& palette)
+{
+    QIcon icon;
+    for (const bool on : {false, true}) {
+        if (on && face != ButtonFace::TargetFolder) break;
+        for (const int size : {16, 32, 48}) {
+            QPixmap pixmap(size, size);
+            pixmap.fill(Qt::transparent);
+            QPainter p(&pixmap);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size / 16.0, size / 16.0);
+            DrawFace(p, face, palette, on);
+            p.end();
+            icon.addPixmap(pixmap, QIcon::Normal, on ? QIcon::On : QIcon::Off);
+        }
+    }
+    return icon;
+}
 
 QIcon ApplicationIcon()
 {

@@ -9,10 +9,15 @@
 #include <QUrl>
 
 #include "app/QtText.h"
+#include "app/TrackListModel.h"
 
 namespace vyr::app {
 
 namespace {
+
+// How long a fill adds rows before the list shows them: often enough that the window visibly
+// fills, rarely enough that laying out the rows again for each batch stays a small share.
+constexpr qint64 kBatchIntervalMs = 50;
 
 // Hands the edited text to the list's renameRequested instead of writing it into the model:
 // the window may refuse a name, and then the row keeps showing the old one.
@@ -45,9 +50,10 @@ QStringList DroppedFiles(const QMimeData* data)
     return paths;
 }
 
-TrackListView::TrackListView(QWidget* parent) : QTreeWidget(parent)
+TrackListView::TrackListView(QWidget* parent)
+    : QTreeView(parent), m_model(new TrackListModel(this)), m_batchIntervalMs(kBatchIntervalMs)
 {
-    setColumnCount(0);
+    setModel(m_model);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -66,7 +72,7 @@ bool TrackListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* 
 {
     // A second click on a selected row edits its file name whichever cell was clicked.
     const QModelIndex name = index.isValid() ? index.sibling(index.row(), 0) : index;
-    return QTreeWidget::edit(name, trigger, event);
+    return QTreeView::edit(name, trigger, event);
 }
 
 void TrackListView::AcceptFiles(QDragMoveEvent* event) const
@@ -95,75 +101,82 @@ void TrackListView::dropEvent(QDropEvent* event)
     emit filesDropped(paths);
 }
 
-}  // namespace vyr::app
-
-namespace vyr::app {
-
-QTreeWidgetItem* TrackListView::Item(int item) const
-{
-    return item >= 0 && item < topLevelItemCount() ? topLevelItem(item) : nullptr;
-}
+int TrackListView::ItemCount() const { return m_model->ItemCount(); }
 
 void TrackListView::RemoveAllItems()
 {
-    clear();
-    m_itemKeys.clear();
+    m_model->RemoveAllItems();
+    m_scrollTarget = -1;
 }
 
 bool TrackListView::AddItem(std::string_view key)
 {
-    std::string k(key);
-    if (!k.empty() && !m_itemKeys.insert(k).second) return false;
-    auto* item = new QTreeWidgetItem();
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsEditable |
-                   Qt::ItemNeverHasChildren);
-    item->setCheckState(0, Qt::Unchecked);
-    item->setData(0, Qt::UserRole, ToQString(k));
-    addTopLevelItem(item);
+    if (!m_model->AddItem(key)) return false;
+    if (!m_sinceBatch.isValid()) m_sinceBatch.start();
+    QueueShowPending();
+    if (m_sinceBatch.elapsed() >= m_batchIntervalMs) {
+        ShowPending();
+        emit batchShown();
+    }
     return true;
 }
 
-void TrackListView::SetItemText(int item, std::string_view text)
-{
-    if (QTreeWidgetItem* i = Item(item)) i->setText(0, ToQString(text));
-}
+void TrackListView::SetItemText(int item, std::string_view text) { m_model->SetText(item, 0, ToQString(text)); }
 
 void TrackListView::SetItemCell(int item, std::string_view columnKey, std::string_view text)
 {
-    QTreeWidgetItem* i = Item(item);
-    for (std::size_t c = 0; i && c < m_columnKeys.size(); ++c)
-        if (m_columnKeys[c] == columnKey) i->setText(static_cast<int>(c), ToQString(text));
+    const int column = m_model->ColumnOfKey(columnKey);
+    if (column >= 0) m_model->SetText(item, column, ToQString(text));
 }
 
 void TrackListView::EnsureVisible(int item)
 {
-    if (QTreeWidgetItem* i = Item(item)) scrollToItem(i);
+    if (item < 0 || item >= ItemCount()) return;
+    m_scrollTarget = item;
+    QueueShowPending();
 }
 
-void TrackListView::SetTicked(int item, bool ticked)
-{
-    if (QTreeWidgetItem* i = Item(item)) i->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
-}
+void TrackListView::SetTicked(int item, bool ticked) { m_model->SetTicked(item, ticked); }
 
-bool TrackListView::IsTicked(int item) const
-{
-    const QTreeWidgetItem* i = Item(item);
-    return i && i->checkState(0) == Qt::Checked;
-}
+bool TrackListView::IsTicked(int item) const { return m_model->IsTicked(item); }
 
-void TrackListView::RemoveAllColumns()
-{
-    setColumnCount(0);
-    m_columnKeys.clear();
-}
+void TrackListView::RemoveAllColumns() { m_model->RemoveAllColumns(); }
 
 void TrackListView::AddColumn(std::string_view key, std::string_view caption, int widthPixels)
 {
-    const int column = static_cast<int>(m_columnKeys.size());
-    m_columnKeys.emplace_back(key);
-    setColumnCount(column + 1);
-    headerItem()->setText(column, ToQString(caption));
-    setColumnWidth(column, widthPixels);
+    setColumnWidth(m_model->AddColumn(key, ToQString(caption)), widthPixels);
+}
+
+QString TrackListView::Text(int item, int column) const { return m_model->Text(item, column); }
+
+int TrackListView::SelectedItem() const
+{
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void TrackListView::StartEditing(int item)
+{
+    // Opening an editor over an open one fails, and Qt says so on stderr for every key typed.
+    if (IsEditing() || item < 0 || item >= m_model->ShownCount() || m_model->columnCount() < 1) return;
+    edit(m_model->index(item, 0), QAbstractItemView::AllEditTriggers, nullptr);
+}
+
+void TrackListView::QueueShowPending()
+{
+    if (m_showQueued) return;
+    m_showQueued = true;
+    QMetaObject::invokeMethod(this, &TrackListView::ShowPending, Qt::QueuedConnection);
+}
+
+void TrackListView::ShowPending()
+{
+    m_showQueued = false;
+    m_sinceBatch.invalidate();
+    m_model->ShowPending();
+    if (m_scrollTarget >= 0 && m_scrollTarget < m_model->ShownCount() && m_model->columnCount() > 0)
+        scrollTo(m_model->index(m_scrollTarget, 0));
+    m_scrollTarget = -1;
 }
 
 }  // namespace vyr::app

@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include "app/AppIcons.h"
 #include "app/Layout.h"
@@ -22,6 +24,7 @@ namespace {
 // Often enough that the window and the progress bar keep moving, rarely enough that a scan of
 // many 512-byte blocks does not spend its time repainting.
 constexpr qint64 kEventIntervalMs = 20;
+constexpr int kExposeWaitMs = 1000;
 
 }  // namespace
 
@@ -31,6 +34,9 @@ frmAlbum::frmAlbum(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(she
     setWindowIcon(ApplicationIcon());
     m_dpi = logicalDpiX();
     setFixedSize(layout::ToPixels(layout::kClientWidth, m_dpi), layout::ToPixels(layout::kClientHeight, m_dpi));
+    // Nothing in the window follows its size, so it offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setMouseTracking(true);  // the link turns blue again over the window's own surface
     BuildControls();
     ConnectControls();
@@ -54,24 +60,40 @@ bool frmAlbum::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    if (watched == this && event->type() == QEvent::WindowDeactivate) m_pressedKeys.clear();
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) FilterKey(watched, event);
+    return false;
+}
 
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+void frmAlbum::FilterKey(QObject* watched, QEvent* event)
+{
     auto* widget = qobject_cast<QWidget*>(watched);
     // Only keys meant for this window: not those of a message box or dialog it opened. Qt
     // delivers a key to the focus widget and then to each parent that ignores it; the first
     // delivery is the one that counts.
-    if (!widget || widget->window() != this || widget != QApplication::focusWidget()) return false;
+    if (!widget || widget->window() != this || widget != QApplication::focusWidget()) return;
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->isAutoRepeat()) return false;
+    if (key->isAutoRepeat()) return;
+    // The scan code names the key whatever the modifiers make of its text (Shift+1 is "!" when
+    // pressed, "1" when Shift is let go first); without one, the key code does.
+    const std::uint64_t code =
+        key->nativeScanCode() != 0 ? (std::uint64_t{1} << 32) | key->nativeScanCode() : std::uint64_t(key->key());
     if (event->type() == QEvent::KeyPress) {
+        m_pressedKeys.insert(code);
         m_keyPressedWhileEditing = m_list->IsEditing();
-        return false;
+        return;
     }
+    if (m_pressedKeys.erase(code) == 0) return;
     // The release of the key that ended an edit (Enter, Esc) would open the editor again at once.
     const bool endedEdit = m_keyPressedWhileEditing && !m_list->IsEditing();
     m_keyPressedWhileEditing = false;
     if (!endedEdit) StartRenaming();
-    return false;
+}
+
+void frmAlbum::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) PaintIcons();
+    QWidget::changeEvent(event);
 }
 
 void frmAlbum::mouseMoveEvent(QMouseEvent* event)
@@ -131,7 +153,25 @@ void frmAlbum::SetProgressRange(int minimum, int maximum) { m_progress->setRange
 
 void frmAlbum::SetProgressValue(int value) { m_progress->setValue(value); }
 
-album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message) { return m_shell.ShowMessage(this, message); }
+album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message)
+{
+    m_list->ShowPending();  // the box covers the list as it is by now
+    WaitUntilExposed();
+    return m_shell.ShowMessage(this, message);
+}
+
+void frmAlbum::WaitUntilExposed()
+{
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle || handle->isExposed()) return;
+    // The expose comes after the window manager has placed the window. A window that is never
+    // exposed (shown minimized) gets its boxes after a second all the same.
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.start(kExposeWaitMs);
+    while (!handle->isExposed() && limit.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+}
 
 void frmAlbum::ProcessEventsCoalesced(bool userInput)
 {

@@ -3,12 +3,16 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <cstdint>
+#include <set>
 #include <string>
 
 #include "album/AlbumState.h"
 #include "album/AlbumWindow.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QToolButton;
 class QFrame;
@@ -46,6 +50,11 @@ public:
     void LinkHover(const QPoint& position);
     void LinkLeave(const QPoint& position);
     void OpenWebPage();
+    // The list's menu command: the frame-by-frame recovery of PreciseScanPath().
+    void RecoverPrecisely();
+    // The file the list's menu recovers: the last load's when it found no header, else the
+    // one whose rows are shown; empty when there is none.
+    std::string PreciseScanPath() const;
 
     // album::AlbumWindow
     int ItemCount() const override;
@@ -72,23 +81,31 @@ public:
     bool OpenDocument(std::string_view path) override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
+    // The buttons' faces, drawn in the colours of the current palette.
+    void PaintIcons();
+    void FilterKey(QObject* watched, QEvent* event);
     void ConnectControls();
-    QToolButton* AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint);
+    QToolButton* AddButton(QWidget* parent, const char* name, const char* hint);
     void ShowNotice(std::string_view text, album::MessageIcon icon);
     void Load(const std::string& path);
     void ScanWithNotice(const std::string& path, std::string_view notice);
+    void ShowListMenu(const QPoint& position);
     // Runs a core command with the commands that would start another one disabled, then
     // closes the window if Close was pressed meanwhile. False when another one runs.
     template <typename Command>
     bool RunExclusive(Command command);
     void SetCommandsEnabled(bool enabled);
     void ProcessEventsCoalesced(bool userInput);
+    // A box is centred on its owner's place on the screen, which a window that has just been
+    // shown may not know yet.
+    void WaitUntilExposed();
 
     Shell& m_shell;
     album::AlbumState m_state;
@@ -107,11 +124,18 @@ private:
     QToolButton* m_chooseTarget = nullptr;
     QToolButton* m_extract = nullptr;
     QToolButton* m_cancel = nullptr;
+    QMenu* m_listMenu = nullptr;
+    QAction* m_recoverPrecisely = nullptr;
 
+    std::string m_headerlessPath;  // the last load's file when it found no header and listed nothing
     bool m_busy = false;
     bool m_stopRequested = false;
     bool m_closePending = false;
     bool m_keyPressedWhileEditing = false;
+    // Keys pressed while a control of this window had the focus and not released yet. A release
+    // counts only when its press is here: the press of the Esc or Enter that closed a dialog
+    // went to the dialog.
+    std::set<std::uint64_t> m_pressedKeys;
     QElapsedTimer m_sinceEvents;
 };
 

@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QMenu>
 #include <QToolButton>
 #include <QUrl>
 
@@ -12,6 +13,7 @@
 #include "app/frmAlbum.h"
 #include "extract/ExtractTicked.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -62,6 +64,7 @@ bool frmAlbum::RunExclusive(Command command)
     m_stopRequested = false;
     SetCommandsEnabled(false);
     command();
+    m_list->ShowPending();  // the command's last rows are on the list before anything else runs
     SetCommandsEnabled(true);
     m_busy = false;
     if (m_closePending) {
@@ -86,7 +89,37 @@ void frmAlbum::ShowNotice(std::string_view text, album::MessageIcon icon)
 
 void frmAlbum::Load(const std::string& path)
 {
-    RunExclusive([&] { album::LoadAlbum(m_state, *this, path); });
+    // A name from the command line may be relative; the target folder is the album's own.
+    const std::string absolute = support::AbsolutePath(path);
+    RunExclusive([&] {
+        const album::LoadResult result = album::LoadAlbum(m_state, *this, absolute);
+        const bool headerless = result.kind == album::FileKind::NoHeader || result.kind == album::FileKind::AlbumWrap;
+        const bool listed = result.scan && *result.scan == album::ScanOutcome::Recovered;
+        m_headerlessPath = headerless && !listed ? absolute : std::string();
+    });
+}
+
+std::string frmAlbum::PreciseScanPath() const
+{
+    return m_headerlessPath.empty() ? m_state.albumPath : m_headerlessPath;
+}
+
+void frmAlbum::ShowListMenu(const QPoint& position)
+{
+    m_recoverPrecisely->setEnabled(!Busy() && !PreciseScanPath().empty());
+    m_listMenu->popup(m_list->viewport()->mapToGlobal(position));
+}
+
+void frmAlbum::RecoverPrecisely()
+{
+    const std::string path = PreciseScanPath();
+    if (Busy() || path.empty()) return;
+    m_sinceEvents.invalidate();  // the notice labels must be painted before the scan starts
+    RunExclusive([&] {
+        album::ShowScanNotice(*this);
+        recovery::ScanPrecisely(m_state, *this, path);
+        m_headerlessPath.clear();  // the scan made it the file whose rows are shown
+    });
 }
 
 void frmAlbum::ScanWithNotice(const std::string& path, std::string_view notice)
@@ -96,7 +129,7 @@ void frmAlbum::ScanWithNotice(const std::string& path, std::string_view notice)
     m_sinceEvents.invalidate();  // the notice labels must be painted before the scan starts
     RunExclusive([&] {
         album::ShowScanNotice(*this);
-        recovery::ScanAndRecover(m_state, *this, path);
+        recovery::ScanAndRecover(m_state, *this, support::AbsolutePath(path));
     });
 }
 
@@ -137,9 +170,7 @@ void frmAlbum::ExtractCommand()
 void frmAlbum::StartRenaming()
 {
     if (Busy()) return;
-    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
-    if (selected.isEmpty() || m_list->columnCount() < 1) return;
-    m_list->editItem(selected.front(), 0);
+    m_list->StartEditing(m_list->SelectedItem());
 }
 
 void frmAlbum::Rename(int row, const QString& text)

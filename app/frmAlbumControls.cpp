@@ -1,8 +1,8 @@
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
-#include <QStyle>
 #include <QToolButton>
 
 #include "app/AppIcons.h"
@@ -18,11 +18,10 @@
 // Builds frmAlbum's controls in their fixed places, with their names, hints and tab order.
 namespace vyr::app {
 
-QToolButton* frmAlbum::AddButton(QWidget* parent, const char* name, const QIcon& icon, const char* hint)
+QToolButton* frmAlbum::AddButton(QWidget* parent, const char* name, const char* hint)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setIcon(icon);
     button->setIconSize(QSize(16, 16));
     button->setToolTip(QString::fromUtf8(hint));
     button->setFocusPolicy(Qt::StrongFocus);
@@ -42,6 +41,12 @@ void frmAlbum::BuildControls()
                        "again (or SHIFT+E) to Edit filename."));
     m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
     place(m_list, layout::kListView1);
+    // The precise recovery is offered from the list's own menu, so the fixed layout stays.
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(QStringLiteral("mnuListView1"));
+    m_recoverPrecisely = m_listMenu->addAction(QStringLiteral("Recover tracks frame by frame"));
+    m_recoverPrecisely->setObjectName(QStringLiteral("mnuRecoverPrecisely"));
 
     const auto label = [this, &place](const char* name, const layout::Twips& t) {
         auto* l = new QLabel(this);
@@ -57,13 +62,13 @@ void frmAlbum::BuildControls()
     m_leftPanel = new QFrame(this);
     m_leftPanel->setObjectName(QStringLiteral("Picture1"));
     place(m_leftPanel, layout::kPicture1);
-    m_open = AddButton(m_leftPanel, "cmdOpenFile", style()->standardIcon(QStyle::SP_DialogOpenButton),
+    m_open = AddButton(m_leftPanel, "cmdOpenFile",
                        "Open album file, files that already exist in the folder will be un-ticked in the list.");
     place(m_open, layout::kCmdOpenFile);
-    m_selectAll = AddButton(m_leftPanel, "cmdChoose", CheckBoxIcon(this, true), "Select all files");
+    m_selectAll = AddButton(m_leftPanel, "cmdChoose", "Select all files");
     m_selectAll->setProperty("index", 0);
     place(m_selectAll, layout::kCmdChoose0);
-    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", CheckBoxIcon(this, false), "De-select all files");
+    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", "De-select all files");
     m_deselectAll->setProperty("index", 1);
     place(m_deselectAll, layout::kCmdChoose1);
 
@@ -89,16 +94,15 @@ void frmAlbum::BuildControls()
     m_rightPanel = new QFrame(this);
     m_rightPanel->setObjectName(QStringLiteral("Picture4"));
     place(m_rightPanel, layout::kPicture4);
-    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", style()->standardIcon(QStyle::SP_DirIcon),
-                               "Prompt for target folder to extract to (on/off)");
+    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", "Prompt for target folder to extract to (on/off)");
     m_chooseTarget->setCheckable(true);
     m_chooseTarget->setChecked(false);
     place(m_chooseTarget, layout::kChkChsTarg);
-    m_extract = AddButton(m_rightPanel, "cmdExtract", style()->standardIcon(QStyle::SP_DialogSaveButton),
+    m_extract = AddButton(m_rightPanel, "cmdExtract",
                           "Extract files \"ticked\" in list from Album (does not overwrite files that already "
                           "exist)");
     place(m_extract, layout::kCmdExtract);
-    m_cancel = AddButton(m_rightPanel, "cmdCancel", style()->standardIcon(QStyle::SP_DialogCloseButton), "Close");
+    m_cancel = AddButton(m_rightPanel, "cmdCancel", "Close");
     place(m_cancel, layout::kCmdCancel);
     // The toggle lies under cmdExtract's left edge; raised, its whole face can be clicked.
     m_chooseTarget->raise();
@@ -112,6 +116,19 @@ void frmAlbum::BuildControls()
     QWidget::setTabOrder(m_open, m_deselectAll);
     QWidget::setTabOrder(m_deselectAll, m_selectAll);
     m_list->setFocus();
+    PaintIcons();
+}
+
+void frmAlbum::PaintIcons()
+{
+    if (!m_open) return;  // a palette may arrive before the buttons exist
+    const QPalette& colours = palette();
+    m_open->setIcon(ButtonIcon(ButtonFace::Open, colours));
+    m_selectAll->setIcon(CheckBoxIcon(this, true));
+    m_deselectAll->setIcon(CheckBoxIcon(this, false));
+    m_chooseTarget->setIcon(ButtonIcon(ButtonFace::TargetFolder, colours));
+    m_extract->setIcon(ButtonIcon(ButtonFace::Extract, colours));
+    m_cancel->setIcon(ButtonIcon(ButtonFace::Close, colours));
 }
 
 void frmAlbum::ConnectControls()
@@ -122,7 +139,12 @@ void frmAlbum::ConnectControls()
     connect(m_extract, &QToolButton::clicked, this, [this] { ExtractCommand(); });
     connect(m_cancel, &QToolButton::clicked, this, &QWidget::close);
     connect(m_list, &TrackListView::renameRequested, this, &frmAlbum::Rename);
-    connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles);
+    // Queued: the drop ends before the load runs, so the program the files came from is not kept
+    // waiting for the answer to a question the load may ask.
+    connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles, Qt::QueuedConnection);
+    connect(m_list, &TrackListView::batchShown, this, &frmAlbum::Repaint);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &frmAlbum::ShowListMenu);
+    connect(m_recoverPrecisely, &QAction::triggered, this, &frmAlbum::RecoverPrecisely);
 }
 
 }  // namespace vyr::app

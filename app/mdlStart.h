@@ -7,6 +7,7 @@ namespace vyr::app {
 //
 // A first argument "--screenshot FILE.png" (not offered to users) loads the rest of the command
 // line as usual, saves the window's picture to FILE.png and ends; it works beside a running copy.
+// "--screenshot-dark FILE.png" does the same in a dark theme's colours.
 int Main(int argc, char** argv);
 
 }  // namespace vyr::app

@@ -11,6 +11,22 @@ namespace vyr::cli {
 
 namespace {
 
+std::string_view MethodName(album::RecoveryMethod method)
+{
+    return method == album::RecoveryMethod::Precise ? "precise" : "classic";
+}
+
+std::string_view NameSourceName(album::NameSource source)
+{
+    switch (source) {
+    case album::NameSource::AlbumHeader: return "album-header";
+    case album::NameSource::WrapIndex: return "wrap-index";
+    case album::NameSource::Tags: return "tags";
+    case album::NameSource::Numbered: break;
+    }
+    return "numbered";
+}
+
 // nlohmann refuses a string that is not UTF-8 when it prints it: such a text goes in replaced,
 // with its bytes under the key with "Bytes" appended.
 void AddText(nlohmann::ordered_json& object, const std::string& key, const std::string& text)
@@ -23,7 +39,9 @@ void AddText(nlohmann::ordered_json& object, const std::string& key, const std::
     object[key + "Bytes"] = PercentEncoded(text);
 }
 
-void WriteRow(JsonWriter& json, const album::TrackEntry& track, int row, std::int64_t offset, bool ticked)
+// `nameFrom`: where a precise scan took the row's name; empty for other rows.
+void WriteRow(JsonWriter& json, const album::TrackEntry& track, int row, std::int64_t offset, bool ticked,
+              std::string_view nameFrom)
 {
     json.BeginObject();
     json.Member("row", row);
@@ -35,6 +53,7 @@ void WriteRow(JsonWriter& json, const album::TrackEntry& track, int row, std::in
     json.Member("hasByteCount", track.hasByteCount);
     json.Member("offset", offset);
     json.Member("ticked", ticked);
+    if (!nameFrom.empty()) json.Member("nameFrom", nameFrom);
     json.EndObject();
 }
 
@@ -48,6 +67,8 @@ void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view
     json.Member("file", path);
     json.Member("kind", kind);
     json.Member("scanned", state.scanned);
+    // An album's rows come from its header: no recovery method to name.
+    if (state.scanned) json.Member("method", MethodName(state.recovery.method));
     json.Member("title", state.title);
     json.Member("artist", state.artist);
     json.Member("headerLength", state.headerLength);
@@ -55,10 +76,25 @@ void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view
     json.BeginArray("tracks");
     const std::vector<std::int64_t> offsets = album::RowOffsets(state);
     const bool listed = window.ItemCount() > 0;
-    for (int row = 0; listed && row < state.tracks.Count(); ++row)
-        WriteRow(json, state.tracks[row], row, offsets[static_cast<std::size_t>(row)],
-                 row < window.ItemCount() && window.IsTicked(row));
+    const bool precise = state.scanned && state.recovery.method == album::RecoveryMethod::Precise;
+    for (int row = 0; listed && row < state.tracks.Count(); ++row) {
+        const auto index = static_cast<std::size_t>(row);
+        const std::string_view nameFrom =
+            precise && index < state.recovery.nameFrom.size() ? NameSourceName(state.recovery.nameFrom[index]) : "";
+        WriteRow(json, state.tracks[row], row, offsets[index], row < window.ItemCount() && window.IsTicked(row),
+                 nameFrom);
+    }
     json.EndArray();
+    if (precise) {
+        json.BeginArray("gaps");
+        for (const album::ByteRange& gap : state.recovery.gaps) {
+            json.BeginObject();
+            json.Member("offset", gap.offset);
+            json.Member("byteCount", gap.byteCount);
+            json.EndObject();
+        }
+        json.EndArray();
+    }
     json.EndObject();
     json.Finish();
     out << '\n';
@@ -82,6 +118,11 @@ nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumSt
     AddText(album, "targetFolder", state.targetFolder);
     album["rows"] = std::move(rows);
     return album;
+}
+
+std::string JsonText(const nlohmann::ordered_json& value)
+{
+    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 }  // namespace vyr::cli

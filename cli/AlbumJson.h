@@ -22,4 +22,9 @@ void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view
 nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumState& state,
                                    const extract::ExtractReport& report);
 
+// The text printed for a JSON value. Paths and names are bytes, not always UTF-8: a byte that
+// is not part of a UTF-8 sequence is written as U+FFFD, so the output stays valid JSON and the
+// exit status still tells what happened.
+std::string JsonText(const nlohmann::ordered_json& value);
+
 }  // namespace vyr::cli

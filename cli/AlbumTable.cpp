@@ -1,9 +1,9 @@
 #include "cli/AlbumTable.h"
 
 #include <algorithm>
+#include <array>
 #include <ostream>
 #include <string>
-#include <vector>
 
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -12,16 +12,56 @@ namespace vyr::cli {
 
 namespace {
 
-// Columns are padded by characters as a terminal shows them, not by bytes.
-std::size_t DisplayWidth(std::string_view text)
+// A cell shows at most this many characters: a header may hold a name of a megabyte, and it
+// would otherwise widen every line of the table to that.
+constexpr std::size_t kMaxCellCharacters = 200;
+constexpr std::size_t kColumns = 6;
+
+using Cells = std::array<std::string_view, kColumns>;
+using Widths = std::array<std::size_t, kColumns>;
+
+constexpr Cells kHeadings{"#", "File Name", "Display Name", "Time", "Size", ""};
+
+// One row's cells. The names are the row's own text, not copies: the table is printed row by
+// row and never holds more than one line.
+class RowCells {
+public:
+    RowCells(const album::AlbumState& state, const album::AlbumWindow& window, const std::string& separator, int row)
+    {
+        const album::TrackEntry& track = state.tracks[row];
+        m_number = std::to_string(row + 1);
+        if (!track.duration.IsZero()) m_time = support::FormatDuration(track.duration);
+        if (track.byteCount != 0) m_size = support::SizeText(track.byteCount, separator);
+        m_cells = {m_number, track.fileName, track.displayName, m_time, m_size, window.IsTicked(row) ? "" : "(exists)"};
+    }
+    const Cells& cells() const { return m_cells; }
+
+private:
+    std::string m_number;
+    std::string m_time;
+    std::string m_size;
+    Cells m_cells;
+};
+
+void Widen(Widths& widths, const Cells& cells)
 {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    for (std::size_t c = 0; c < kColumns; ++c)
+        widths[c] = std::max(widths[c], support::TerminalWidth(cells[c], kMaxCellCharacters));
 }
 
-std::string Padded(const std::string& text, std::size_t width)
+void PrintLine(std::ostream& out, const Cells& cells, const Widths& widths)
 {
-    return text + std::string(width - std::min(width, DisplayWidth(text)), ' ');
+    std::string line;
+    for (std::size_t c = 0; c < kColumns; ++c) {
+        const std::string pad(widths[c] - support::TerminalWidth(cells[c], kMaxCellCharacters), ' ');
+        const std::string text = support::TerminalText(cells[c], kMaxCellCharacters);
+        // Numbers and sizes align right, names left.
+        const bool right = c == 0 || c == 3 || c == 4;
+        line += right ? pad + text : text + pad;
+        if (c + 1 < kColumns) line += "  ";
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    out << line << '\n';
 }
 
 }  // namespace
@@ -29,33 +69,16 @@ std::string Padded(const std::string& text, std::size_t width)
 void PrintAlbum(std::ostream& out, const album::AlbumState& state, const album::AlbumWindow& window)
 {
     if (!state.scanned) {
-        out << "Album:  " << state.title << '\n';
-        out << "Artist: " << state.artist << '\n';
+        out << "Album:  " << support::TerminalText(state.title) << '\n';
+        out << "Artist: " << support::TerminalText(state.artist) << '\n';
     }
     const std::string separator = window.GroupSeparator();
-    std::vector<std::vector<std::string>> rows{{"#", "File Name", "Display Name", "Time", "Size", ""}};
-    for (int row = 0; row < state.tracks.Count() && row < window.ItemCount(); ++row) {
-        const album::TrackEntry& track = state.tracks[row];
-        rows.push_back({std::to_string(row + 1), track.fileName, track.displayName,
-                        track.duration.IsZero() ? std::string() : support::FormatDuration(track.duration),
-                        track.byteCount != 0 ? support::SizeText(track.byteCount, separator) : std::string(),
-                        window.IsTicked(row) ? "" : "(exists)"});
-    }
-    std::vector<std::size_t> widths(rows.front().size(), 0);
-    for (const auto& cells : rows)
-        for (std::size_t c = 0; c < cells.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(cells[c]));
-    for (const auto& cells : rows) {
-        std::string line;
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            // Numbers and sizes align right, names left.
-            const bool right = c == 0 || c == 3 || c == 4;
-            const std::string pad(widths[c] - DisplayWidth(cells[c]), ' ');
-            line += right ? pad + cells[c] : Padded(cells[c], widths[c]);
-            if (c + 1 < cells.size()) line += "  ";
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        out << line << '\n';
-    }
+    const int rows = std::min(state.tracks.Count(), window.ItemCount());
+    Widths widths{};
+    Widen(widths, kHeadings);
+    for (int row = 0; row < rows; ++row) Widen(widths, RowCells(state, window, separator, row).cells());
+    PrintLine(out, kHeadings, widths);
+    for (int row = 0; row < rows; ++row) PrintLine(out, RowCells(state, window, separator, row).cells(), widths);
 }
 
 }  // namespace vyr::cli

@@ -3,21 +3,13 @@
 #include <algorithm>
 #include <ostream>
 
+#include "support/Text.h"
+
 namespace vyr::cli {
 
 namespace {
 
 constexpr std::size_t kMaxItems = 32'767;  // rows are walked with signed 16-bit indexes
-
-std::string WithNewlines(std::string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -77,7 +69,7 @@ album::MessageAnswer CliWindow::ShowMessage(const album::Message& message)
     if (message.buttons == album::MessageButtons::YesNo)
         answer = m_answerYes ? album::MessageAnswer::Yes : album::MessageAnswer::No;
     if (m_showProgress) m_err << '\n';
-    m_err << message.title << ": " << WithNewlines(message.text) << '\n';
+    m_err << support::TerminalLines(message.title) << ": " << support::TerminalLines(message.text) << '\n';
     if (message.buttons == album::MessageButtons::YesNo)
         m_err << (answer == album::MessageAnswer::Yes ? "[answered Yes]\n" : "[answered No]\n");
     return answer;

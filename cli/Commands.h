@@ -1,5 +1,7 @@
 #pragma once
 
+#include "album/AlbumState.h"
+
 namespace CLI {
 class App;
 }  // namespace CLI
@@ -12,6 +14,12 @@ enum ExitStatus : int {
     kExitUsage = 2,  // bad arguments, or a file that cannot be opened or is refused
     kExitNotAnAlbum = 3,  // not an album, or a scan that found nothing
 };
+
+// The recovery scan that --precise picks.
+inline album::RecoveryMethod ScanMethod(bool precise)
+{
+    return precise ? album::RecoveryMethod::Precise : album::RecoveryMethod::Classic;
+}
 
 // Each adds its subcommand to the app; its callback leaves the exit status in `status`.
 void AddListCommand(CLI::App& app, int& status);

@@ -1,9 +1,11 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <charconv>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -20,7 +22,9 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "extract/ExtractTicked.h"
+#include "extract/clsDiskSpace.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -37,7 +41,29 @@ struct ExtractOptions {
     std::vector<std::string> renames;
     bool json = false;
     bool scan = false;
+    bool sync = false;
+    bool precise = false;
 };
+
+// The signal that asked the run to stop, or 0. The copy looks at it between its steps, removes
+// its temporary file and returns; the command then ends with 128 + the signal, as a shell counts
+// a process the signal ended.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void NoteStopSignal(int signal) { g_stopSignal = signal; }
+
+void StopOnSignals()
+{
+#ifdef _WIN32
+    // Windows has no hang-up signal and no sigaction; its C runtime delivers the other two.
+    for (const int signal : {SIGTERM, SIGINT}) std::signal(signal, NoteStopSignal);
+#else
+    struct sigaction action {};
+    action.sa_handler = NoteStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+#endif
+}
 
 // Rows as the user counts them, from 1.
 struct Rename {
@@ -74,24 +100,30 @@ std::optional<std::set<int>> ParseTrackList(std::string_view text)
 
 int Usage(const std::string& text)
 {
-    std::cerr << "vyr extract: " << text << '\n';
+    std::cerr << "vyr extract: " << support::TerminalLines(text) << '\n';
     return kExitUsage;
 }
 
 // Fills the state from the file: a load, or with --scan the recovery scanner directly.
 // Returns the exit status when the file cannot be extracted.
-std::optional<int> Fill(const std::string& file, bool scan, album::AlbumState& state, CliWindow& window)
+// `file` as the user named it, for the messages; `path` the same made absolute.
+std::optional<int> Fill(const std::string& file, const std::string& path, const ExtractOptions& options,
+                        album::AlbumState& state, CliWindow& window)
 {
     album::LoadResult result;
-    if (scan) {
+    if (options.scan) {
         album::ShowScanNotice(window);
-        result = {album::FileKind::NoHeader, recovery::ScanAndRecover(state, window, file), {}};
+        result = {album::FileKind::NoHeader,
+                  options.precise ? recovery::ScanPrecisely(state, window, path)
+                                  : recovery::ScanAndRecover(state, window, path),
+                  {}};
     } else {
-        result = album::LoadAlbum(state, window, file, {.handOffArchives = false});
+        result = album::LoadAlbum(state, window, path, {.handOffArchives = false});
         if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
-            std::cerr << "vyr: " << file << ": " << result.reason << '\n';
+            std::cerr << "vyr: " << support::TerminalText(file) << ": " << support::TerminalText(result.reason) << '\n';
         else if (!result.scan && result.kind != album::FileKind::Album)
-            std::cerr << "vyr: " << file << " is not an album; --scan extracts the parts a scan finds\n";
+            std::cerr << "vyr: " << support::TerminalText(file)
+                      << " is not an album; --scan extracts the parts a scan finds\n";
     }
     const int status = ExitStatusFor(result);
     if (status != kExitOk) return status;
@@ -103,7 +135,7 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    if (const auto status = Fill(file, options.scan, state, window)) return *status;
+    if (const auto status = Fill(file, support::AbsolutePath(file), options, state, window)) return *status;
 
     const int rows = std::min(state.tracks.Count(), window.ItemCount());
     for (const Rename& rename : renames) {
@@ -114,23 +146,27 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
         return Usage("--tracks: the album has no row " + std::to_string(*tracks->rbegin()));
 
     // -o is the folder choice of the window; the ticks then follow the folder written to.
-    if (!options.outDir.empty()) state.targetFolder = support::AddTrailingBackslash(options.outDir);
+    if (!options.outDir.empty())
+        state.targetFolder = support::AddTrailingBackslash(support::AbsolutePath(options.outDir));
     if (tracks)
         for (int row = 0; row < rows; ++row) window.SetTicked(row, tracks->contains(row + 1));
     else
         album::TickByTargetFolder(state, window);
 
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
-    const extract::ExtractReport report = extract::ExtractTicked(state, window);
+    extract::ExtractSettings settings;
+    settings.sync = options.sync;
+    settings.stopRequested = [] { return g_stopSignal != 0; };
+    const extract::ExtractReport report = extract::ExtractTicked(state, window, extract::PlatformVolumes(), settings);
     if (report.noAlbum) return kExitNotAnAlbum;
 
     using extract::RowStatus;
     const int refused =
         report.Count(RowStatus::NoSpace) + report.Count(RowStatus::LowSpace) + report.Count(RowStatus::UnsafeName);
     (options.json ? std::cerr : std::cout)
-        << file << ": " << report.Count(RowStatus::Written) << " written, " << report.Count(RowStatus::Exists)
-        << " skipped as present, " << refused << " refused, " << report.Count(RowStatus::Failed) << " failed, in "
-        << state.targetFolder << '\n';
+        << support::TerminalText(file) << ": " << report.Count(RowStatus::Written) << " written, "
+        << report.Count(RowStatus::Exists) << " skipped as present, " << refused << " refused, "
+        << report.Count(RowStatus::Failed) << " failed, in " << support::TerminalText(state.targetFolder) << '\n';
     if (options.json) json.push_back(ExtractJson(file, state, report));
     return report.AnyRefusedOrFailed() ? kExitFailures : kExitOk;
 }
@@ -165,12 +201,15 @@ int RunExtract(const ExtractOptions& options)
     if (!options.outDir.empty() && !std::filesystem::is_directory(options.outDir, error))
         return Usage(options.outDir + " is not a folder");
 
+    StopOnSignals();
     nlohmann::ordered_json json = nlohmann::ordered_json::array();
     int status = kExitOk;
-    for (const std::string& file : options.files)
+    for (const std::string& file : options.files) {
         status = Worse(status, ExtractOne(options, file, tracks, renames, json));
-    if (options.json) std::cout << (json.size() == 1 ? json[0] : json).dump(2) << '\n';
-    return status;
+        if (g_stopSignal != 0) break;
+    }
+    if (options.json) std::cout << JsonText(json.size() == 1 ? json[0] : json) << '\n';
+    return g_stopSignal != 0 ? 128 + g_stopSignal : status;
 }
 
 }  // namespace
@@ -189,7 +228,12 @@ void AddExtractCommand(CLI::App& app, int& status)
         ->type_name("ROW=NAME");
     command->add_flag("--json", options->json,
                       "Print what happened to each row as JSON (an array of albums for several files)");
-    command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    CLI::Option* scan =
+        command->add_flag("--scan", options->scan, "Scan each file for joined MP3 parts and write those");
+    command->add_flag("--precise", options->precise, "With --scan: split by MPEG frames and tags")->needs(scan);
+    command->add_flag("--sync", options->sync,
+                      "Flush each track to the disk before it gets its name (default: as cp, the system writes "
+                      "it back in its own time)");
     command->callback([options, &status] { status = RunExtract(*options); });
 }
 

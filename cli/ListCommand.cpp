@@ -8,6 +8,8 @@
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "support/PathHelpers.h"
+#include "support/Text.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {
@@ -18,24 +20,30 @@ struct ListOptions {
     std::string file;
     bool json = false;
     bool scan = false;
+    bool precise = false;
 };
 
 int RunList(const ListOptions& options)
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    const album::LoadResult result = album::LoadAlbum(state, window, options.file, {.handOffArchives = false});
+    const album::LoadResult result =
+        album::LoadAlbum(state, window, support::AbsolutePath(options.file),
+                         {.handOffArchives = false, .scanMethod = ScanMethod(options.precise)});
 
     switch (result.kind) {
     case album::FileKind::Unreadable:
     case album::FileKind::Refused:
-        std::cerr << "vyr: " << options.file << ": " << result.reason << '\n';
+        std::cerr << "vyr: " << support::TerminalText(options.file) << ": " << support::TerminalText(result.reason)
+                  << '\n';
         return kExitUsage;
-    case album::FileKind::ZipArchive: std::cerr << "vyr: " << options.file << " is a ZIP archive\n"; break;
+    case album::FileKind::ZipArchive:
+        std::cerr << "vyr: " << support::TerminalText(options.file) << " is a ZIP archive\n";
+        break;
     case album::FileKind::AlbumWrap:
     case album::FileKind::NoHeader:
         if (!result.scan)
-            std::cerr << "vyr: " << options.file
+            std::cerr << "vyr: " << support::TerminalText(options.file)
                       << (result.kind == album::FileKind::AlbumWrap ? " is an AlbumWrap file\n"
                                                                     : " has no album header\n");
         break;
@@ -59,7 +67,9 @@ void AddListCommand(CLI::App& app, int& status)
     CLI::App* list = app.add_subcommand("list", "List the tracks of an album file");
     list->add_option("FILE", options->file, "The album file (.vyr)")->required();
     list->add_flag("--json", options->json, "Print one JSON object instead of a table");
-    list->add_flag("--scan", options->scan, "When the file has no album header, scan it for MP3 parts and list those");
+    CLI::Option* scan = list->add_flag("--scan", options->scan,
+                                       "When the file has no album header, scan it for MP3 parts and list those");
+    list->add_flag("--precise", options->precise, "With --scan: split by MPEG frames and tags")->needs(scan);
     list->callback([options, &status] { status = RunList(*options); });
 }
 

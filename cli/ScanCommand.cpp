@@ -14,6 +14,8 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "recovery/ScanAndRecover.h"
+#include "recovery/ScanPrecisely.h"
+#include "support/PathHelpers.h"
 #include "support/UserLocale.h"
 
 namespace vyr::cli {
@@ -23,6 +25,7 @@ namespace {
 struct ScanOptions {
     std::string file;
     bool json = false;
+    bool precise = false;
 };
 
 album::FileKind FileKindOf(album::HeaderKind kind)
@@ -42,15 +45,23 @@ int RunScan(const ScanOptions& options)
     CliWindow window(std::cerr, false, support::UserGroupSeparator());
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     album::ShowScanNotice(window);
-    // The file's kind, for the JSON, comes from the scan's own reads: only asked for when printed.
+    const std::string path = support::AbsolutePath(options.file);
+    // The file's kind, for the JSON, comes from the classic scan's own reads: only asked for
+    // when printed. The precise scan reads the file its own way, so its JSON asks once more.
     album::HeaderKind kind = album::HeaderKind::NoHeader;
-    const album::ScanOutcome outcome = options.json ? recovery::ScanAndRecover(state, window, options.file, kind)
-                                                    : recovery::ScanAndRecover(state, window, options.file);
+    album::ScanOutcome outcome = album::ScanOutcome::Failed;
+    if (options.precise)
+        outcome = recovery::ScanPrecisely(state, window, path);
+    else if (options.json)
+        outcome = recovery::ScanAndRecover(state, window, path, kind);
+    else
+        outcome = recovery::ScanAndRecover(state, window, path);
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
-    if (options.json)
-        WriteAlbumJson(std::cout, options.file, album::KindName(FileKindOf(kind)), state, window);
-    else if (status == kExitOk)
+    if (options.json) {
+        const album::FileKind fileKind = options.precise ? album::ClassifyFile(path) : FileKindOf(kind);
+        WriteAlbumJson(std::cout, options.file, album::KindName(fileKind), state, window);
+    } else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);
     return status;
 }
@@ -64,6 +75,8 @@ void AddScanCommand(CLI::App& app, int& status)
         "scan", "Scan any file for joined MP3 parts and list them, as for a file without an album header");
     scan->add_option("FILE", options->file, "The file to scan")->required();
     scan->add_flag("--json", options->json, "Print one JSON object instead of a table");
+    scan->add_flag("--precise", options->precise,
+                   "Split by MPEG frames and tags instead of the published markers: exact parts, gaps apart");
     scan->callback([options, &status] { status = RunScan(*options); });
 }
 

@@ -1,10 +1,13 @@
 #include "extract/ExtractTicked.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <map>
 
 #include "extract/clsDiskSpace.h"
 #include "extract/mdlTrimFile.h"
+#include "support/File.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -52,6 +55,65 @@ void ShowFailures(album::AlbumWindow& window, const ExtractReport& report)
     if (any) ShowWarning(window, text, msg::kAppTitle);
 }
 
+// The album and the target folder, each opened once for the whole run: an album replaced, or a
+// folder swapped for a link, while the run goes on changes neither what is read nor where it
+// goes. A folder the user named through a link is the folder it led to when the run began.
+class RunFiles {
+public:
+    explicit RunFiles(const album::AlbumState& state)
+    {
+        m_albumOpened = m_album.Open(state.albumPath);
+        m_folderOpened = m_folder.Open(state.targetFolder.empty() ? "." : state.targetFolder);
+        // Temporaries of runs that were killed on the way, so they do not pile up.
+        if (m_folderOpened.Ok()) RemoveLeftoverParts(m_folder);
+    }
+
+    // A non-empty file of that name is there already; a link at the name counts for what it
+    // leads to, as a reader would see it.
+    bool Present(const std::string& name) const
+    {
+        struct stat info {};
+        return m_folderOpened.Ok() && ::fstatat(m_folder.Descriptor(), name.c_str(), &info, 0) == 0 &&
+               S_ISREG(info.st_mode) && info.st_size > 0;
+    }
+
+    CopyResult Copy(const album::TrackEntry& track, std::int64_t start, const CopyOptions& options) const
+    {
+        if (!m_albumOpened.Ok()) return Refusal(msg::kReasonOpenAlbum, m_albumOpened);
+        if (!m_folderOpened.Ok()) return Refusal(msg::kReasonOpenFolder, m_folderOpened);
+        return CopyFileRange(m_folder, track.fileName, start, track.byteCount, m_album, options);
+    }
+
+private:
+    static CopyResult Refusal(std::string_view what, const support::OpenResult& opened)
+    {
+        return CopyResult{CopyError::SourceUnreadable, opened.systemError, std::string(what) + ": " + opened.Reason()};
+    }
+
+    support::File m_album;
+    support::Folder m_folder;
+    support::OpenResult m_albumOpened;
+    support::OpenResult m_folderOpened;
+};
+
+// Asked afresh for every track, so the check sees what this run has written so far.
+bool RoomFor(const album::TrackEntry& track, const album::AlbumState& state, album::AlbumWindow& window,
+             const VolumeQuery& volumes, RowReport& line)
+{
+    const support::FixedPoint free = DriveFreeBytes(DriveOfFolder(state.targetFolder), volumes);
+    if (free.IsZero()) {
+        ShowWarning(window, msg::kNoFreeSpace, msg::kNoFreeSpaceTitle);
+        line.status = RowStatus::NoSpace;
+        return false;
+    }
+    if (free.ToDouble() / 1e6 - static_cast<double>(track.byteCount) / 1e6 <= kFreeSpaceMarginMillions) {
+        ShowWarning(window, msg::kLowDiskSpace, msg::kLowDiskSpaceTitle);
+        line.status = RowStatus::LowSpace;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string_view StatusName(RowStatus status)
@@ -87,7 +149,8 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
     return ExtractTicked(state, window, PlatformVolumes());
 }
 
-ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes)
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes,
+                            const ExtractSettings& settings)
 {
     ExtractReport report;
     if (window.ItemCount() == 0) {
@@ -110,16 +173,22 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
     window.SetProgressRange(0, std::max(eligible, 1));
     window.SetProgressValue(0);
 
-    const std::string folder = support::AddTrailingBackslash(state.targetFolder);
+    RunFiles files(state);
     CopyOptions options;
     options.progress = [&window](std::int64_t) { window.Repaint(); };
+    options.sync = settings.sync;
+    options.stopRequested = settings.stopRequested;
 
     // First row (1-based) of this run that claimed each name, so a second row of the same
     // name is reported instead of being taken for a file that was already there.
     std::map<std::string, int, std::less<>> claimed;
     int done = 0;
     const std::vector<std::int64_t> offsets = album::RowOffsets(state);
-    for (int row = 0; row < tracks.Count(); ++row) {
+    for (int row = 0; row < tracks.Count() && !report.stopped; ++row) {
+        if (settings.stopRequested && settings.stopRequested()) {
+            report.stopped = true;
+            break;
+        }
         const album::TrackEntry& track = tracks[row];
         RowReport& line = report.rows.emplace_back(RowReport{row, track.fileName, RowStatus::Unticked, {}});
         if (!IsTicked(window, row)) continue;
@@ -137,27 +206,14 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
             line.reason = msg::DuplicateName(first->second);
             continue;
         }
-
-        const std::string target = folder + track.fileName;
-        if (support::FileExists(target)) {
+        if (files.Present(track.fileName)) {
             line.status = RowStatus::Exists;
             continue;
         }
-        // Asked afresh for every track, so the check sees what this run has written so far.
-        const support::FixedPoint free = DriveFreeBytes(DriveOfFolder(state.targetFolder), volumes);
-        if (free.IsZero()) {
-            ShowWarning(window, msg::kNoFreeSpace, msg::kNoFreeSpaceTitle);
-            line.status = RowStatus::NoSpace;
-            continue;
-        }
-        if (free.ToDouble() / 1e6 - static_cast<double>(track.byteCount) / 1e6 <= kFreeSpaceMarginMillions) {
-            ShowWarning(window, msg::kLowDiskSpace, msg::kLowDiskSpaceTitle);
-            line.status = RowStatus::LowSpace;
-            continue;
-        }
+        if (!RoomFor(track, state, window, volumes, line)) continue;
 
-        const CopyResult copied =
-            CopyFileRange(target, offsets[static_cast<std::size_t>(row)], track.byteCount, state.albumPath, options);
+        const CopyResult copied = files.Copy(track, offsets[static_cast<std::size_t>(row)], options);
+        report.stopped = copied.error == CopyError::Stopped;
         line.status = copied.Ok() ? RowStatus::Written : RowStatus::Failed;
         line.reason = copied.reason;
         window.SetProgressValue(++done);

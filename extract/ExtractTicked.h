@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,9 @@ struct ExtractReport {
     // The list was empty: nothing was done. The window says "Open and Album file first." and
     // runs its open command.
     bool noAlbum = false;
+    // The caller asked the run to stop: the row being written failed and left nothing, and the
+    // rows after it have no report.
+    bool stopped = false;
     std::vector<RowReport> rows;
 
     int Count(RowStatus status) const;
@@ -34,9 +38,18 @@ struct ExtractReport {
     bool AnyRefusedOrFailed() const;
 };
 
+struct ExtractSettings {
+    // Every track is on the medium before it gets its name, so a stick pulled right after the
+    // run holds whole tracks. The window always asks for it; the CLI only with --sync, as cp.
+    bool sync = true;
+    // Asked between the copy's steps; true ends the run at once.
+    std::function<bool()> stopRequested;
+};
+
 // Writes every ticked row with a byte count into its own file in the target folder. The
 // volume query is the platform's unless a test passes its own.
 ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window);
-ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes);
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes,
+                            const ExtractSettings& settings = {});
 
 }  // namespace vyr::extract

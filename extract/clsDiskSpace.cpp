@@ -1,7 +1,5 @@
 #include "extract/clsDiskSpace.h"
 
-#include <sys/statvfs.h>
-
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -40,31 +38,7 @@ support::FixedPoint Bytes(std::uint64_t count)
     return support::FixedPoint::FromWhole(static_cast<std::int64_t>(std::min(count, kLimit)));
 }
 
-class StatVfsVolumes final : public VolumeQuery {};
-
 }  // namespace
-
-std::optional<ExtendedFigures> VolumeQuery::Extended(const std::string& root) const
-{
-    struct statvfs info {};
-    if (root.empty() || ::statvfs(root.c_str(), &info) != 0) return std::nullopt;
-    const std::uint64_t unit = info.f_frsize;
-    return ExtendedFigures{info.f_bavail * unit, info.f_blocks * unit, info.f_bfree * unit};
-}
-
-std::optional<LegacyFigures> VolumeQuery::Legacy(const std::string& root) const
-{
-    // One fragment is one "cluster" of one "sector".
-    struct statvfs info {};
-    if (root.empty() || ::statvfs(root.c_str(), &info) != 0) return std::nullopt;
-    return LegacyFigures{1, info.f_frsize, info.f_bfree, info.f_blocks};
-}
-
-const VolumeQuery& PlatformVolumes()
-{
-    static const StatVfsVolumes volumes;
-    return volumes;
-}
 
 bool clsDiskSpace::ExistGetDiskFreeSpaceEx() const { return m_volumes->HasExtended(); }
 
@@ -91,11 +65,8 @@ void clsDiskSpace::DiskSpaceInfo(const std::string& drive)
 
 support::FixedPoint DriveFreeBytes(const std::string& drive, const VolumeQuery& volumes)
 {
-#ifdef _WIN32
-    const std::string root = support::AddTrailingBackslash(drive, '\\');
-#else
+    // C: becomes C:\, the root form the queries take; the current folder of drive C: is not it.
     const std::string root = support::AddTrailingBackslash(drive);
-#endif
     clsDiskSpace space(volumes);
     support::FixedPoint free;
     if (space.ExistGetDiskFreeSpaceEx()) {

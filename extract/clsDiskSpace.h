@@ -28,13 +28,14 @@ struct LegacyFigures {
 class VolumeQuery {
 public:
     virtual ~VolumeQuery() = default;
-    virtual bool HasExtended() const { return true; }
+    // Whether the 64-bit query exists, found out anew at each call; always so on Linux.
+    virtual bool HasExtended() const;
     // Empty when the volume cannot be asked (no such folder, no medium).
     virtual std::optional<ExtendedFigures> Extended(const std::string& root) const;
     virtual std::optional<LegacyFigures> Legacy(const std::string& root) const;
 };
 
-// The system's own answers (statvfs).
+// The system's own answers: statvfs, or GetDiskFreeSpaceExW and GetDiskFreeSpaceW on Windows.
 const VolumeQuery& PlatformVolumes();
 
 // The free-space figures of one volume, as the last query left them; every member is 0 until

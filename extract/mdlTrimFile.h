@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "extract/SystemCalls.h"
+#include "support/File.h"
+
 namespace vyr::extract {
 
 enum class CopyError {
@@ -12,11 +15,12 @@ enum class CopyError {
     BadRange,  // negative start or count, or a range past the end of the source
     BadName,  // the target's file name is empty, "." or "..", or holds a control character
     SourceUnreadable,  // missing, not a regular file, no permission
-    TargetFolderUnusable,  // missing, not a folder, a symbolic link, or no permission
+    TargetFolderUnusable,  // missing, not a folder, or no permission
     TargetExists,  // also when the name was taken while the bytes were being copied
     CreateFailed,  // the temporary file could not be made (read-only medium, no permission)
     ReadFailed,  // includes a source that shrank during the copy
-    WriteFailed,  // disk full, quota, I/O error
+    WriteFailed,  // disk full, quota, I/O error, an error that only the flush or the close told
+    Stopped,  // the caller asked the copy to stop
 };
 
 struct CopyResult {
@@ -37,13 +41,33 @@ struct CopyOptions {
     // Keep the bytes in flight under a hidden name instead of none, as on file systems without
     // unnamed files; tests use it to run that path.
     bool unnamedTemp = true;
+    // Flush the bytes to the medium before the file gets its name, and the folder after it: a
+    // track that has its name is then whole on the disk even if the machine goes down or the
+    // stick is pulled right away. Without it the system writes back when it likes, as for cp.
+    bool sync = false;
+    // Asked between the copy's steps; once it answers true the copy stops, leaves nothing behind
+    // and reports Stopped.
+    std::function<bool()> stopRequested;
+    // The system calls the copy makes; the real ones unless a test passes its own.
+    const SystemCalls* calls = nullptr;
 };
 
-// Writes `count` bytes of `sourcePath` from `start` on into a new file `targetPath`. The bytes
-// go to a temporary file in the target folder first and reach the final name only once all of
-// them are written, and never in place of an existing file or through a link at that name: on
-// any failure nothing is left behind and no existing file has changed.
+// Writes `count` bytes of `source` from `start` on into a new file `name` of `folder`. The bytes
+// go to a temporary file in that folder first and get the name only once all of them are there
+// (and, with `sync`, on the medium), never in place of an existing file or through a link at
+// that name: on any failure nothing is left behind and no existing file has changed. Nothing is
+// looked up by path: the folder and the source are the ones the caller opened.
+CopyResult CopyFileRange(const support::Folder& folder, const std::string& name, std::int64_t start, std::int64_t count,
+                         const support::File& source, const CopyOptions& options = {});
+
+// The same for paths: opens the source and the target's folder (following links in the folder's
+// path), then copies as above.
 CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std::int64_t count,
                          const std::string& sourcePath, const CopyOptions& options = {});
+
+// A copy that was killed on the way leaves its temporary file behind where the file system has
+// no unnamed files: ".vyr-part-<pid>-<n>". This removes those of `folder` whose process no
+// longer runs, if they are regular files of this user, and nothing else. Returns how many.
+int RemoveLeftoverParts(const support::Folder& folder);
 
 }  // namespace vyr::extract

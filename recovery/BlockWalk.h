@@ -6,18 +6,11 @@
 #include <vector>
 
 #include "recovery/MarkerFinder.h"
+#include "recovery/WalkListener.h"
 #include "support/ByteStream.h"
 #include "support/WindowReader.h"
 
 namespace vyr::recovery {
-
-// Told of every 512-byte block before it is read; returning false ends the walk there.
-class WalkListener {
-public:
-    virtual ~WalkListener() = default;
-    // position: the block's 1-based read position p; length: the file's length L.
-    virtual bool OnBlock(std::int64_t position, std::int64_t length) = 0;
-};
 
 enum class WalkOutcome {
     Completed,

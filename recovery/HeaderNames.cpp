@@ -1,5 +1,11 @@
 #include "recovery/HeaderNames.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "support/Win32.h"
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -14,16 +20,6 @@ namespace vyr::recovery {
 namespace {
 
 constexpr std::string_view kSplit = ".mp3";
-
-char LowerAscii(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -108,6 +104,36 @@ void HeaderNames::EndPiece()
     m_names.push_back(std::move(name));
 }
 
+#ifdef _WIN32
+
+std::string ListedName(const std::string& path)
+{
+    // A wildcard would list some other file; no existing name holds one.
+    const std::optional<std::wstring> wide = support::WidePath(path);
+    if (!wide || wide->empty() || wide->find_first_of(L"*?") != std::wstring::npos) return {};
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(wide->c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return {};
+    ::FindClose(search);
+    return support::Utf8FromWide(found.cFileName);
+}
+
+#else
+
+namespace {
+
+char LowerAscii(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
 std::string ListedName(const std::string& path)
 {
     namespace fs = std::filesystem;
@@ -127,6 +153,8 @@ std::string ListedName(const std::string& path)
     if (error && caseless.empty()) return wanted;
     return caseless;
 }
+
+#endif
 
 std::string RowFileName(int row, const std::vector<std::string>& names, std::string_view listedName)
 {

@@ -18,6 +18,7 @@ enum class OpenError {
     Socket,
     Device,
     NotRegular,  // anything else that is not a regular file
+    NotFolder,  // a folder was asked for
 };
 
 struct OpenResult {
@@ -42,21 +43,55 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
+    // `path` is UTF-8 on every platform.
     OpenResult Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
 
     std::int64_t Length() const override { return m_length; }
     IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override;
 
+#ifdef _WIN32
+    bool IsOpen() const { return m_handle != nullptr; }
+    // The HANDLE itself; null when closed. Still owned here.
+    void* Handle() const { return m_handle; }
+#else
+    bool IsOpen() const { return m_fd >= 0; }
     // The descriptor itself, for the kernel's copy routes; -1 when closed. Still owned here.
     int Descriptor() const { return m_fd; }
+#endif
     // Tells the system the file will be read front to back.
     void ExpectSequentialReads() const;
 
 private:
+#ifdef _WIN32
+    void* m_handle = nullptr;
+#else
     int m_fd = -1;
+#endif
     std::int64_t m_length = 0;
+};
+
+// An owned descriptor of a folder. Opened once, by a path whose links are followed (a folder the
+// user names may be a link; that is the user's choice), and from then on everything in it is
+// reached relative to the descriptor: a folder renamed, or swapped for a link, while a run goes
+// on changes nothing about where its files go.
+class Folder final {
+public:
+    Folder() = default;
+    ~Folder() { Close(); }
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    OpenResult Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    // -1 when closed. Still owned here.
+    int Descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
 };
 
 }  // namespace vyr::support

@@ -1,9 +1,5 @@
 #include "support/FolderListing.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 
@@ -45,29 +41,13 @@ FolderListing::FolderListing(std::string folder, std::size_t names) : m_folder(s
 {
     if (names < kListFromNames) return;
     const std::size_t maxEntries = names * kListedPerName;
-    const int fd = ::open(m_folder.empty() ? "." : m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return;
-    }
     std::size_t bytes = 0;
-    bool whole = true;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
+    m_listed = ReadFolderNames(m_folder, [&](std::string_view name) {
         bytes += name.size();
-        if (m_names.size() >= maxEntries || bytes > kMaxNameBytes) {
-            whole = false;
-            break;
-        }
+        if (m_names.size() >= maxEntries || bytes > kMaxNameBytes) return false;
         m_names.insert(Folded(name));
-        errno = 0;
-    }
-    whole = whole && errno == 0;  // readdir gives null on an error as at the end, with errno set
-    ::closedir(dir);
-    m_listed = whole;
+        return true;
+    });
     if (!m_listed) m_names = {};
 }
 

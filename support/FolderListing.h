@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -25,5 +26,10 @@ private:
     bool m_listed = false;  // the listing was read whole; else every name is asked of the kernel
     std::unordered_set<std::string> m_names;  // ASCII letters folded to lower case
 };
+
+// Hands every name in `folder` (ending in a separator, or empty for the current folder) to
+// `take` until it returns false. True when the whole folder was read: not stopped by `take`,
+// and no error on the way.
+bool ReadFolderNames(const std::string& folder, const std::function<bool(std::string_view)>& take);
 
 }  // namespace vyr::support

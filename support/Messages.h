@@ -71,7 +71,6 @@ inline constexpr std::string_view kReasonPastEnd = "the track runs past the end 
 inline constexpr std::string_view kReasonBadName = "the name is not a plain file name";
 inline constexpr std::string_view kReasonOpenAlbum = "cannot open the album";
 inline constexpr std::string_view kReasonNotRegular = "the album is not a regular file";
-inline constexpr std::string_view kReasonFolderIsLink = "the target folder is a symbolic link";
 inline constexpr std::string_view kReasonOpenFolder = "cannot open the target folder";
 inline constexpr std::string_view kReasonTargetExists = "a file of that name exists";
 inline constexpr std::string_view kReasonTargetAppeared = "a file of that name appeared during the copy";
@@ -79,6 +78,8 @@ inline constexpr std::string_view kReasonCreate = "cannot create a file in the t
 inline constexpr std::string_view kReasonRead = "cannot read the album";
 inline constexpr std::string_view kReasonAlbumEnded = "the album ended before the track did";
 inline constexpr std::string_view kReasonWrite = "cannot write the track";
+inline constexpr std::string_view kReasonStopped = "the run was stopped";
+inline constexpr std::string_view kReasonWrongLength = "the new file did not get all of the track's bytes";
 inline constexpr std::string_view kReasonPublish = "cannot name the new file";
 std::string DuplicateName(int earlierRow);  // rows counted from 1, as the user sees them
 std::string FailureLine(std::string_view fileName, std::string_view reason);

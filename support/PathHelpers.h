@@ -7,9 +7,13 @@
 
 namespace vyr::support {
 
-// The separator the helpers split and join paths at. Tests pass '\\' to check the rules the
-// Windows build keeps; everything else uses the platform's own.
+// The separator the helpers split and join paths at. Tests pass the other platform's to check
+// its rules too; everything else uses the platform's own.
+#ifdef _WIN32
+inline constexpr char kNativeSeparator = '\\';
+#else
 inline constexpr char kNativeSeparator = '/';
+#endif
 
 // True only for a regular file (or a link to one) of at least one byte: an empty file that a
 // failed copy once left behind counts as absent, and a folder is not a file. Never throws.
@@ -28,6 +32,17 @@ std::string StripTrailingBackslash(std::string_view path, char separator = kNati
 
 // Appends a separator unless the path is empty or already ends in one: "" never becomes "/".
 std::string AddTrailingBackslash(std::string_view path, char separator = kNativeSeparator);
+
+// The path as seen from `currentFolder` (itself absolute): an absolute path is returned as it
+// is, a relative one is joined to the folder with its "." parts and repeated separators left
+// out. ".." stays, since only the file system knows where it leads past a link. A path that
+// ended in a separator, ".", or nothing at all (the folder itself) ends in one again.
+std::string AbsolutePath(std::string_view path, std::string_view currentFolder);
+
+// The same from the process's working folder; the path unchanged when that cannot be asked.
+// Every entry point runs a name the user gave through it before anything else, so a name
+// typed in the album's own folder gets the folder it lies in.
+std::string AbsolutePath(std::string_view path);
 
 // "mm:ss", or "h:mm:ss" from an hour on; fractions of a second are dropped, never rounded up,
 // and negative values floor (−1 s is "-01:59").

@@ -1,5 +1,6 @@
 #include "support/Text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vyr::support {
@@ -28,6 +29,44 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
+// The character that starts at byte i: its length in bytes, 0 when the bytes there are not
+// UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
+struct Utf8Char {
+    std::size_t length = 0;
+    char32_t value = 0;
+};
+
+Utf8Char Utf8SequenceAt(std::string_view bytes, std::size_t i)
+{
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) return {1, b};
+    std::size_t length;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        c = b & 0x07;
+    } else
+        return {};
+    if (i + length > bytes.size()) return {};
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto t = static_cast<unsigned char>(bytes[i + k]);
+        if ((t & 0xC0) != 0x80) return {};
+        c = (c << 6) | (t & 0x3F);
+    }
+    if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+        return {};
+    return {length, c};
+}
+
+// C0 controls, DEL and the C1 controls: a terminal takes them for commands (ESC [, CSI, OSC).
+bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F); }
+
 }  // namespace
 
 std::string_view TrimSpaces(std::string_view text)
@@ -40,36 +79,9 @@ std::string_view TrimSpaces(std::string_view text)
 
 bool IsValidUtf8(std::string_view bytes)
 {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        std::size_t length;
-        char32_t c;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            c = b & 0x07;
-        } else
-            return false;
-        if (i + length > bytes.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) return false;
-            c = (c << 6) | (t & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-            (c >= 0xD800 && c <= 0xDFFF))
-            return false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = Utf8SequenceAt(bytes, i).length;
+        if (length == 0) return false;
         i += length;
     }
     return true;
@@ -114,6 +126,28 @@ std::string GroupThousands(std::uint64_t value, std::string_view separator)
     return grouped;
 }
 
+#ifdef _WIN32
+namespace {
+
+// Names that Windows takes for something other than a file of that name in the folder: a
+// stream or another drive's folder ("C:x.mp3"), wildcards and quotes, a name whose trailing dots
+// and spaces it drops (so another file is meant), and the devices CON, PRN, AUX, NUL, COM1 to
+// COM9 and LPT1 to LPT9, with any extension.
+bool IsSpecialToWindows(std::string_view name)
+{
+    if (name.find_first_of(":*?\"<>|") != std::string_view::npos) return true;
+    if (name.back() == '.' || name.back() == ' ') return true;
+    std::string stem(name.substr(0, name.find('.')));
+    stem.erase(stem.find_last_not_of(' ') + 1);
+    for (char& ch : stem)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+#endif
+
 bool IsPlainFileName(std::string_view name)
 {
     if (name.empty() || name == "." || name == "..") return false;
@@ -121,7 +155,55 @@ bool IsPlainFileName(std::string_view name)
         const auto b = static_cast<unsigned char>(ch);
         if (ch == '/' || ch == '\\' || b < 32 || b == 127) return false;
     }
+#ifdef _WIN32
+    if (IsSpecialToWindows(name)) return false;
+#endif
     return true;
+}
+
+std::string TerminalText(std::string_view text, std::size_t maxCharacters)
+{
+    std::string shown;
+    shown.reserve(std::min(text.size(), maxCharacters * 4));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (characters + 1 == maxCharacters && TerminalWidth(text.substr(i), 2) > 1) {
+            shown += "\u2026";
+            break;
+        }
+        const Utf8Char c = Utf8SequenceAt(text, i);
+        if (c.length == 0 || IsControl(c.value))
+            shown += '?';
+        else
+            shown.append(text.substr(i, c.length));
+        i += c.length == 0 ? 1 : c.length;
+        ++characters;
+    }
+    return shown;
+}
+
+std::string TerminalLines(std::string_view text)
+{
+    std::string out;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        if (end < text.size() && line.ends_with('\r')) line.remove_suffix(1);
+        if (start > 0) out += '\n';
+        out += TerminalText(line);
+        start = end + 1;
+    }
+    return out;
+}
+
+std::size_t TerminalWidth(std::string_view text, std::size_t limit)
+{
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size() && characters < limit; ++characters) {
+        const std::size_t length = Utf8SequenceAt(text, i).length;
+        i += length == 0 ? 1 : length;
+    }
+    return characters;
 }
 
 }  // namespace vyr::support

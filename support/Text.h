@@ -15,6 +15,18 @@ std::string ToDisplayText(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
 
+// Text as a terminal may be shown it: control characters (C0, DEL, C1), which would reach the
+// terminal as commands, and bytes that are not UTF-8 each become "?". Past `maxCharacters` the
+// text is cut and ends in "…", so one hostile value cannot widen every line of a table.
+std::string TerminalText(std::string_view text, std::size_t maxCharacters = std::string_view::npos);
+
+// A message's text for the terminal: lines ended by CR LF or LF come out ended by LF, each
+// passed through TerminalText, so header text in a message cannot command the terminal.
+std::string TerminalLines(std::string_view text);
+
+// The characters TerminalText shows of `text`, counting no further than `limit`.
+std::size_t TerminalWidth(std::string_view text, std::size_t limit = std::string_view::npos);
+
 // The digits of a value in groups of three: 32767 becomes "32,767" with ",".
 std::string GroupThousands(std::uint64_t value, std::string_view separator);
 
@@ -25,7 +37,8 @@ std::string SizeText(std::int64_t byteCount, std::string_view separator);
 
 // A name the extract command may join to the target folder: not empty, not "." or "..", no
 // path separator of either platform and no control character. A header could otherwise name
-// "../../.bashrc".
+// "../../.bashrc". On Windows also none that the system reads as a device, a stream or another
+// drive's folder (NUL.mp3, a:b.mp3, C:x.mp3), with wildcards, or ending in a dot or space.
 bool IsPlainFileName(std::string_view name);
 
 }  // namespace vyr::support

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "album/AlbumWindow.h"
+#include "tests/AnswerQueue.h"
 
 namespace vyr::test {
 
@@ -106,10 +107,7 @@ public:
     {
         messages.push_back(message);
         if (message.buttons == album::MessageButtons::Ok) return album::MessageAnswer::Ok;
-        if (answers.empty()) return defaultAnswer;
-        const album::MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return TakeAnswer(answers, defaultAnswer);
     }
     bool Yield() override
     {
@@ -121,10 +119,7 @@ public:
     std::string BrowseForFolder(std::string_view startFolder, std::string_view) override
     {
         foldersAsked.emplace_back(startFolder);
-        if (folderAnswers.empty()) return {};
-        std::string answer = folderAnswers.front();
-        folderAnswers.pop_front();
-        return answer;
+        return TakeAnswer(folderAnswers);
     }
     bool ChooseTargetFolder() const override { return chooseTargetFolder; }
     bool OpenDocument(std::string_view path) override

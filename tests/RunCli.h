@@ -31,11 +31,14 @@ inline std::string CliPath()
     return chosen != nullptr && *chosen != '\0' ? chosen : VYR_CLI_PATH;
 }
 
-// Runs `vyr` with the arguments and returns its exit status and both outputs.
-inline CliRun RunCli(const std::vector<std::string>& arguments)
+// Runs `vyr` with the arguments, in `folder` when one is named, and returns its exit status and
+// both outputs.
+inline CliRun RunCli(const std::vector<std::string>& arguments, const std::string& folder = {})
 {
     TempDir scratch;
-    std::string command = ShellQuoted(CliPath());
+    std::string command = folder.empty() ? std::string() : "cd " + ShellQuoted(folder) + " && ";
+    // A command that hangs fails the test with status 124 instead of stopping the suite.
+    command += "timeout -k 5 120 " + ShellQuoted(CliPath());
     for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
     command += " </dev/null >" + ShellQuoted(scratch / "out") + " 2>" + ShellQuoted(scratch / "err");
     const int raw = std::system(command.c_str());

@@ -35,7 +35,10 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
     // The folder as the commands hold it: with a trailing separator.
-    std::string folder() const { return m_path.string() + "/"; }
+    std::string folder() const
+    {
+        return m_path.string() + static_cast<char>(std::filesystem::path::preferred_separator);
+    }
     std::string operator/(std::string_view name) const { return (m_path / name).string(); }
 
 private:

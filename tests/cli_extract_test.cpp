@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "support/Messages.h"
 #include "tests/AlbumBuilder.h"
@@ -60,6 +66,42 @@ TEST(cli_extract, writes_the_rows_not_yet_in_the_output_folder)
     EXPECT_EQ(ReadFile(dir / "b.mp3"), kData.substr(1000, 2000));
 }
 
+TEST(cli_extract, names_without_a_folder_are_taken_from_the_working_folder)
+{
+    struct Case {
+        const char* name;
+        Strings arguments;
+        const char* writtenTo;  // under the album's folder
+    };
+    const Case cases[] = {
+        {"album in the working folder", {"extract", "Live.vyr"}, ""},
+        {"output named relatively", {"extract", "-o", "out", "Live.vyr"}, "out/"},
+        {"output is the working folder", {"extract", "-o", ".", "../Live.vyr"}, "out/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directory(dir / "out");
+        WriteFile(dir / "Live.vyr", ThreeTracks());
+        const std::string folder = c.arguments.back() == "Live.vyr" ? dir.folder() : dir / "out";
+        const CliRun run = RunCli(c.arguments, folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string written = dir.folder() + c.writtenTo;
+        EXPECT_EQ(run.out,
+                  c.arguments.back() + ": 3 written, 0 skipped as present, 0 refused, 0 failed, in " + written + "\n");
+        EXPECT_EQ(ReadFile(written + "a.mp3"), kData.substr(0, 1000));
+        EXPECT_EQ(ReadFile(written + "c.mp3"), kData.substr(3000, 3000));
+    }
+
+    // The listing ticks against the same folder: a present track shows as such.
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    WriteFile(dir / "b.mp3", "mine");
+    const CliRun list = RunCli({"list", "Live.vyr"}, dir.folder());
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("b.mp3                           2Kb  (exists)"), std::string::npos) << list.out;
+}
+
 TEST(cli_extract, tracks_and_rename_choose_and_name_rows_before_the_run)
 {
     TempDir dir;
@@ -71,6 +113,27 @@ TEST(cli_extract, tracks_and_rename_choose_and_name_rows_before_the_run)
     EXPECT_EQ(Statuses(json), (Strings{"exists", "unticked", "written"}));
     EXPECT_EQ(ReadFile(dir / "Encore.mp3"), kData.substr(3000, 3000));
     EXPECT_EQ(Entries(dir.folder()), (Strings{"Encore.mp3", "Live.vyr", "a.mp3"}));
+}
+
+// Paths and names are bytes: a folder or a new name that is not UTF-8 still gives valid JSON,
+// each stray byte as U+FFFD, and the status of what was done.
+TEST(cli_extract, json_stays_valid_when_a_folder_or_a_new_name_is_not_utf8)
+{
+    TempDir dir;
+    const std::string folder = dir / "Caf\xE9";
+    std::filesystem::create_directory(folder);
+    WriteFile(folder + "/Live.vyr", ThreeTracks());
+
+    const CliRun list = RunCli({"list", "--json", folder + "/Live.vyr"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(nlohmann::json::parse(list.out)["file"], dir / "Caf\xEF\xBF\xBD/Live.vyr");
+
+    const CliRun run = RunCli({"extract", "--json", "--tracks", "1", "--rename", "1=N\xFC.mp3", folder + "/Live.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(Statuses(json), (Strings{"written", "unticked", "unticked"}));
+    EXPECT_EQ(json["rows"][0]["fileName"], "N\xEF\xBF\xBD.mp3");
+    EXPECT_EQ(ReadFile(folder + "/N\xFC.mp3"), kData.substr(0, 1000));
 }
 
 TEST(cli_extract, refused_and_failed_rows_give_status_1_with_their_reasons)
@@ -143,6 +206,67 @@ TEST(cli_extract, several_files_are_each_their_own_album)
     EXPECT_EQ(json[1]["targetFolder"], two.folder());
     EXPECT_EQ(ReadFile(two / "x.mp3"), "0123456789");
     EXPECT_EQ(ReadFile(one / "c.mp3"), kData.substr(3000, 3000));
+}
+
+// True once the process holds a file open in `folder`: the copy's temporary, named or not.
+bool WritesInto(pid_t pid, const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.starts_with(folder)) return true;
+    }
+    return false;
+}
+
+TEST(cli_extract, a_stop_signal_during_a_copy_leaves_nothing_and_ends_with_128_and_the_signal)
+{
+    TempDir dir;
+    // A sparse track of 1 GiB: long enough to be caught in the middle of its copy.
+    const std::string header = Album({"#EXTM3U", "#EXTBYT:1073741824", "big.mp3", "#EXTBIN"});
+    WriteFile(dir / "big.vyr", header);
+    std::filesystem::resize_file(dir / "big.vyr", header.size() + (1U << 30));
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        TempDir out;
+        const std::string cli = CliPath();
+        const std::string folder = out.path().string();
+        const std::string album = dir / "big.vyr";
+        std::vector<char*> argv{const_cast<char*>(cli.c_str()),   const_cast<char*>("extract"),
+                                const_cast<char*>("-o"),          const_cast<char*>(folder.c_str()),
+                                const_cast<char*>(album.c_str()), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int raw = 0;
+        bool caught = false;
+        while (!caught && ::waitpid(pid, &raw, WNOHANG) == 0) {
+            caught = WritesInto(pid, folder);
+            if (!caught) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ASSERT_TRUE(caught) << "the copy ended before it could be interrupted";
+        ::kill(pid, signal);
+        ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal itself";
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
+        EXPECT_TRUE(Entries(out.folder()).empty());
+    }
+}
+
+TEST(cli_extract, sync_flushes_and_the_help_says_the_default_follows_cp)
+{
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", ThreeTracks());
+    const CliRun run = RunCli({"extract", "--sync", dir / "Live.vyr"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "c.mp3"), kData.substr(3000, 3000));
+    const CliRun help = RunCli({"extract", "--help"});
+    EXPECT_NE(help.out.find("--sync"), std::string::npos);
+    EXPECT_NE(help.out.find("as cp"), std::string::npos);
 }
 
 }  // namespace

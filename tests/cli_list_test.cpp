@@ -55,6 +55,37 @@ TEST(cli_list, prints_a_table_for_people)
     EXPECT_NE(run.out.find("1  01 Opening.mp3    Opening Theme  03:35   1Kb"), std::string::npos) << run.out;
 }
 
+// A header is anyone's text: escape sequences in it must not reach the terminal as commands.
+TEST(cli_list, control_characters_reach_the_terminal_as_question_marks)
+{
+    const std::string blink = "\x1b[5m";
+    const std::string title = "\x1b]0;owned\x07Live " + blink;
+    TempDir dir;
+    WriteFile(dir / "Live.vyr", Album({"#EXTALB:" + title, "#EXTBYT:10",
+                                       "#EXTINF:61,Song\xc2\x9b"
+                                       "2J",
+                                       "a" + blink + ".mp3", "#EXTBIN"},
+                                      std::string(200, 'x')));
+    WriteFile(dir / "Refused.vyr", Album({"#EXTBYT:9999999999" + blink, "a.mp3", "#EXTBIN"}, std::string(100, 'x')));
+
+    const CliRun table = RunCli({"list", dir / "Live.vyr"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("Album:  ?]0;owned?Live ?[5m\n"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("1  a?[5m.mp3  Song?2J"), std::string::npos) << table.out;
+
+    const CliRun refused = RunCli({"list", dir / "Refused.vyr"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.find('\x1b'), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("The byte count \"9999999999?[5m\" is outside"), std::string::npos) << refused.err;
+
+    // JSON keeps the exact text, escaped.
+    const CliRun json = RunCli({"list", "--json", dir / "Live.vyr"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out)["title"], title);
+    EXPECT_EQ(json.out.find('\x1b'), std::string::npos);
+}
+
 TEST(cli_list, tells_what_a_file_is_when_it_is_no_album)
 {
     struct Case {

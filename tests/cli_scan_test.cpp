@@ -9,16 +9,11 @@
 #include <string>
 
 #include "tests/RunCli.h"
+#include "tests/ScanMaterial.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::test {
 namespace {
-
-const std::string kSync = "\xFF\xFB";
-std::string TaggedPart(std::size_t size)
-{
-    return kSync + std::string(size - 130, 'c') + "TAG" + std::string(125, 'b');
-}
 
 TEST(cli_scan, json_lists_the_parts_with_their_offsets)
 {
@@ -68,7 +63,11 @@ TEST(cli_scan, table_and_exit_statuses)
     } cases[] = {
         {"found", {"scan", dir / "Two.mp3"}, 0, "[02] Two.mp3", ""},
         {"nothing found", {"scan", dir / "Plain.mp3"}, 3, "", "vyr Extract: Sorry cannot locate files to recover.\n"},
-        {"unreadable", {"scan", dir / "absent.mp3"}, 2, "", "vyr Extract: Sorry cannot recover files.\n"},
+        {"unreadable",
+         {"scan", dir / "absent.mp3"},
+         2,
+         "",
+         "vyr Extract: Cannot read the file\n" + dir / "absent.mp3" + "\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
         const CliRun run = RunCli(c.arguments);

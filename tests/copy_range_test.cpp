@@ -1,6 +1,8 @@
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -141,8 +143,6 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
         {"dangling link at name", target / "link.mp3", Source(), CopyError::TargetExists, msg::kReasonTargetExists},
         {"link to a file at name", target / "link-to-file.mp3", Source(), CopyError::TargetExists,
          msg::kReasonTargetExists},
-        {"folder is a link", target / "linked/d.mp3", Source(), CopyError::TargetFolderUnusable,
-         msg::kReasonFolderIsLink},
         {"name with a separator at the end", target.folder(), Source(), CopyError::BadName, msg::kReasonBadName},
         {"dot dot", target / "..", Source(), CopyError::BadName, msg::kReasonBadName},
     };
@@ -159,6 +159,17 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
     EXPECT_EQ(Entries(target.folder()),
               (Strings{"empty.mp3", "link-to-file.mp3", "link.mp3", "linked", "present.mp3", "real"}));
     EXPECT_TRUE(Entries(target / "real").empty());
+}
+
+TEST_F(CopyFileRangeTest, a_folder_named_through_a_link_is_the_folder_it_leads_to)
+{
+    // The user's own choice, as for "-o link" and "-o link/.": both write into the real folder.
+    std::filesystem::create_directory(target / "real");
+    std::filesystem::create_directory_symlink(target / "real", target / "linked");
+    ASSERT_TRUE(CopyFileRange(target / "linked/a.mp3", 10, 100, Source()).Ok());
+    ASSERT_TRUE(CopyFileRange(target / "linked/./b.mp3", 20, 100, Source()).Ok());
+    EXPECT_EQ(Entries(target / "real"), (Strings{"a.mp3", "b.mp3"}));
+    EXPECT_EQ(ReadFile(target / "real/b.mp3"), album.substr(20, 100));
 }
 
 TEST_F(CopyFileRangeTest, a_source_that_shrinks_during_the_copy_leaves_nothing)
@@ -248,6 +259,44 @@ TEST_F(CopyFileRangeTest, a_full_disk_leaves_no_partial_file)
     // The space the failed copies took is free again: a track that fits goes through.
     ASSERT_TRUE(CopyFileRange(medium / "small.mp3", 10, 500 << 10, source / "big.vyr").Ok());
     EXPECT_TRUE(test::ReadWhole(medium / "small.mp3") == big.substr(10, 500 << 10));
+}
+
+TEST(copy_leftovers, only_the_temporaries_of_ended_processes_of_this_user_are_removed)
+{
+    // A process that has ended and been reaped: its pid names no process now.
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getppid());
+
+    TempDir folder;
+    const Strings kept = {
+        ".vyr-part-" + std::to_string(::getpid()) + "-1",  // this run's own
+        ".vyr-part-" + alive + "-1",  // a process that still runs
+        ".vyr-part-" + dead,  // not our naming, however close
+        ".vyr-part-" + dead + "-",
+        ".vyr-part-" + dead + "-1x",
+        ".vyr-part--" + dead + "-1",
+        "vyr-part-" + dead + "-1",
+        ".vyr-part-" + dead + "-3",  // a link of that name, not a file
+        ".vyr-part-" + dead + "-4",  // a folder of that name
+        "song.mp3",
+    };
+    for (std::size_t i = 0; i < kept.size() - 3; ++i) WriteFile(folder / kept[i], "x");
+    std::filesystem::create_symlink(folder / "song.mp3", folder / kept[kept.size() - 3]);
+    std::filesystem::create_directory(folder / kept[kept.size() - 2]);
+    WriteFile(folder / kept.back(), "music");
+    WriteFile(folder / (".vyr-part-" + dead + "-1"), "partial");
+    WriteFile(folder / (".vyr-part-" + dead + "-27"), "partial");
+
+    support::Folder opened;
+    ASSERT_TRUE(opened.Open(folder.folder()).Ok());
+    EXPECT_EQ(RemoveLeftoverParts(opened), 2);
+    Strings expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Entries(folder.folder()), expected);
 }
 
 }  // namespace

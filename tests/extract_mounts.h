@@ -1,7 +1,9 @@
 #pragma once
 
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +14,7 @@
 
 namespace vyr::test {
 
+#ifndef _WIN32
 // A small tmpfs of its own, for a full disk or a read-only folder that root cannot write
 // either (root ignores permission bits). Mounting needs root; without it IsMounted() is false
 // and the test skips.
@@ -39,6 +42,7 @@ private:
     TempDir m_dir;
     bool m_mounted = false;
 };
+#endif
 
 // Every entry of a folder, hidden ones included: a failed copy must leave nothing behind.
 inline std::vector<std::string> Entries(const std::string& folder)

@@ -9,6 +9,7 @@
 
 #include "fuzz/FileChecks.h"
 #include "fuzz/HeaderChecks.h"
+#include "fuzz/PreciseChecks.h"
 #include "tests/TestFiles.h"
 
 namespace {
@@ -59,6 +60,18 @@ TEST(fuzz_regression, scan_inputs_keep_their_invariants)
     vyr::fuzz::Workspace workspace;
     for (const auto& file : files)
         EXPECT_EQ(Joined(vyr::fuzz::CheckScanFile(vyr::test::ReadFile(file.string()), workspace)), "") << file;
+}
+
+TEST(fuzz_regression, precise_inputs_keep_their_invariants)
+{
+    const auto files = Inputs("precise");
+    ASSERT_FALSE(files.empty());
+    vyr::fuzz::Workspace workspace;
+    for (const auto& file : files) {
+        const std::string bytes = vyr::test::ReadFile(file.string());
+        EXPECT_EQ(Joined(vyr::fuzz::CheckPreciseBytes(bytes)), "") << file;
+        EXPECT_EQ(Joined(vyr::fuzz::CheckPreciseFile(bytes, workspace)), "") << file;
+    }
 }
 
 // The fuzz checks hold the reader to this second reading; were it wrong, fuzzing would chase

@@ -41,7 +41,7 @@ TEST(recovery_header_names, split_at_mp3_after_the_last_bracket)
         {"case matters", "One.MP3Two.mp3", {"One.MP3Two"}},
         {"the text after the last .mp3 names nothing", "One.mp3Two", {"One"}},
         {"a broken match stays in the name", "a.mp.mp3", {"a.mp"}},
-        {"a split across pieces", "x]..mp..mp3", {"..mp."}},
+        {"a split across pieces", "x]..mp.x.mp3", {"..mp.x"}},
         {"slash makes it empty", "One.mp3a/b.mp3Three.mp3", {"One", "", "Three"}},
         {"backslash and control characters too", "One.mp3a\\b.mp3c\x01.mp3", {"One", "", ""}},
         {"dot and dot-dot", "One.mp3 ..mp3 . .mp3", {"One", "", ""}},

@@ -3,12 +3,13 @@
 
 #include <string>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "recovery/ScanAndRecover.h"
 #include "support/Messages.h"
 #include "support/Text.h"
 #include "tests/RecordingWindow.h"
+#include "tests/ScanMaterial.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::recovery {
 namespace {
@@ -17,12 +18,8 @@ using album::MessageIcon;
 using support::msg::kAppTitle;
 using support::msg::kCannotLocate;
 using support::msg::kCannotRecover;
-
-const std::string kSync = "\xFF\xFB";
-std::string TaggedPart(std::size_t size, char fill = 'c')
-{
-    return kSync + std::string(size - 2 - 128, fill) + "TAG" + std::string(125, 'b');
-}
+using test::kSync;
+using test::TaggedPart;
 
 struct Scan {
     test::TempDir dir;
@@ -163,13 +160,16 @@ TEST(recovery_scan, existing_targets_stay_unticked_and_unreadable_files_fail)
     Scan missing;
     EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(missing.state, missing.window, missing.dir / "absent.vyr"));
     ASSERT_EQ(1u, missing.window.messages.size());
-    EXPECT_EQ(kCannotRecover, missing.window.messages[0].text);
+    // The reason is the loader's: why the file cannot be read.
+    EXPECT_EQ("Cannot read the file\r\n" + missing.dir / "absent.vyr" + "\r\nNo such file or directory",
+              missing.window.messages[0].text);
     EXPECT_EQ(missing.dir.folder(), missing.state.targetFolder);
     ExpectEndStep(missing.window);
 
     Scan folder;
     EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(folder.state, folder.window, folder.dir.folder()));
-    EXPECT_EQ(kCannotRecover, folder.window.messages.at(0).text);
+    EXPECT_EQ("Cannot read the file\r\n" + folder.dir.folder() + "\r\nit is a folder, not a file",
+              folder.window.messages.at(0).text);
 }
 
 TEST(recovery_scan, a_list_that_refuses_a_row_fails_the_scan)

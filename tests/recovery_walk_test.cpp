@@ -12,18 +12,17 @@
 #include "recovery/MarkerFinder.h"
 #include "recovery_naive_walk.h"
 #include "support/ByteStream.h"
+#include "tests/ScanMaterial.h"
 
 namespace vyr::recovery {
 namespace {
 
 using Bytes = std::string;
+using test::kSync;
+using test::TaggedPart;
+using test::TextTag;
 
 Bytes Fill(std::size_t count, char ch = 'a') { return Bytes(count, ch); }
-const Bytes kSync = "\xFF\xFB";
-// An ID3v1 tag whose 123 bytes after "TAG" are text, so it ends a part.
-Bytes TextTag() { return "TAG" + Fill(125, 'b'); }
-// A part as an encoder leaves it: frames from the first byte, an ID3v1 tag at the end.
-Bytes TaggedPart(std::size_t size) { return kSync + Fill(size - 2 - 128, 'c') + TextTag(); }
 
 class PositionLog : public WalkListener {
 public:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Shell.h"
+#include "tests/AnswerQueue.h"
 
 namespace vyr::test {
 
@@ -33,32 +34,23 @@ public:
                                std::string_view initialFolder) override
     {
         openCalls.push_back({std::string(filter), std::string(title), std::string(initialFolder)});
-        return Next(openAnswers);
+        return TakeAnswer(openAnswers);
     }
-    std::string BrowseForFolder(std::string_view, QWidget*, std::string_view) override { return Next(folderAnswers); }
+    std::string BrowseForFolder(std::string_view, QWidget*, std::string_view) override
+    {
+        return TakeAnswer(folderAnswers);
+    }
     std::string GetSpecFolder(QWidget*) override { return specFolder; }
     album::MessageAnswer ShowMessage(QWidget*, const album::Message& message) override
     {
         messages.push_back(message);
         if (message.buttons == album::MessageButtons::Ok) return album::MessageAnswer::Ok;
-        if (messageAnswers.empty()) return album::MessageAnswer::No;
-        const album::MessageAnswer answer = messageAnswers.front();
-        messageAnswers.pop_front();
-        return answer;
+        return TakeAnswer(messageAnswers, album::MessageAnswer::No);
     }
     bool OpenUrl(const QUrl& url) override
     {
         urls.push_back(url);
         return true;
-    }
-
-private:
-    static std::string Next(std::deque<std::string>& answers)
-    {
-        if (answers.empty()) return {};
-        std::string answer = answers.front();
-        answers.pop_front();
-        return answer;
     }
 };
 

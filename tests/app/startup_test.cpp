@@ -1,7 +1,10 @@
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 #include <set>
@@ -123,6 +126,26 @@ private slots:
         QCOMPARE(shell.messages[0].text, std::string(msg::kAlbumWrapFile));
         QVERIFY(shell.messages[0].icon == MessageIcon::Exclamation);
         QCOMPARE(shell.messages.back().text, std::string(msg::kCannotLocate));
+    }
+
+    void load_step_takes_a_relative_name_from_the_working_folder()
+    {
+        QTemporaryDir dir;
+        vyr::test::WriteFile(dir, "Live.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 4000}}));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        vyr::test::ScriptedShell shell;
+        frmAlbum window(shell);
+        window.LoadStep("Live.vyr");
+        QDir::setCurrent(before);
+        const std::string folder = QDir(dir.path()).canonicalPath().toStdString() + "/";
+        QCOMPARE(window.State().albumPath, folder + "Live.vyr");
+        QCOMPARE(window.State().targetFolder, folder);
+
+        // The tracks go next to the album, with no question about free space.
+        window.findChild<QToolButton*>("cmdExtract")->click();
+        QVERIFY(shell.messages.empty());
+        QCOMPARE(QFileInfo(dir.filePath("one.mp3")).size(), 4000);
     }
 
     void open_routes_albw_to_the_scanner_and_ALBW_to_the_loader()

@@ -1,14 +1,19 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QToolTip>
+#include <QWindow>
 
+#include <cmath>
 #include <memory>
 
 #include "AlbumFiles.h"
@@ -21,6 +26,27 @@ using vyr::album::MessageIcon;
 using vyr::app::frmAlbum;
 using vyr::app::TrackListView;
 namespace msg = vyr::support::msg;
+
+// Collects every line Qt's message log gets (qDebug, qWarning...: what would go to stderr)
+// while it lives, in place of the test's own handler.
+class CapturedMessages {
+public:
+    CapturedMessages() : m_previous(qInstallMessageHandler(&Record)) { Recorded().clear(); }
+    ~CapturedMessages() { qInstallMessageHandler(m_previous); }
+    CapturedMessages(const CapturedMessages&) = delete;
+    CapturedMessages& operator=(const CapturedMessages&) = delete;
+    QStringList Lines() const { return Recorded(); }
+
+private:
+    static QStringList& Recorded()
+    {
+        static QStringList lines;
+        return lines;
+    }
+    static void Record(QtMsgType, const QMessageLogContext&, const QString& text) { Recorded() << text; }
+
+    QtMessageHandler m_previous;
+};
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -57,6 +83,53 @@ private:
             m_window->SetItemCell(i, "hSize", "1Kb");
             m_window->SetTicked(i, true);
         }
+        QCoreApplication::processEvents();  // the list shows new rows once the event loop runs
+    }
+
+    QImage IconImage(const char* button, QIcon::State state) const
+    {
+        const QIcon icon = m_window->findChild<QToolButton*>(QLatin1String(button))->icon();
+        return icon.pixmap(QSize(16, 16), 1.0, QIcon::Normal, state).toImage().convertToFormat(QImage::Format_ARGB32);
+    }
+
+    // The mean colour of the pixels an icon paints (mostly opaque ones).
+    static QColor InkColour(const QImage& image)
+    {
+        double r = 0, g = 0, b = 0;
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (const QColor c = image.pixelColor(x, y); c.alpha() > 160) {
+                    r += c.redF(), g += c.greenF(), b += c.blueF();
+                    ++n;
+                }
+        return n == 0 ? QColor() : QColor::fromRgbF(float(r / n), float(g / n), float(b / n));
+    }
+
+    // The contrast ratio of two colours as accessibility guidelines measure it, from 1 to 21.
+    static double Contrast(const QColor& a, const QColor& b)
+    {
+        const auto luminance = [](const QColor& c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    }
+
+    // Drags `paths` onto the list and drops them; true when both the drag and the drop were taken.
+    bool Drop(const QStringList& paths) const
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& p : paths) urls << QUrl::fromLocalFile(p.trimmed());
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &enter);
+        if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction) return false;
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &drop);
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
     }
 
     void ShowActive()
@@ -71,7 +144,7 @@ private:
     {
         TrackListView* list = List();
         list->setFocus();
-        list->setCurrentItem(list->topLevelItem(item));
+        list->setCurrentIndex(list->model()->index(item, 0));
         QTest::keyClick(list, Qt::Key_E, Qt::ShiftModifier);
         QVERIFY(list->IsEditing());
         auto* editor = list->findChild<QLineEdit*>();
@@ -153,10 +226,21 @@ private slots:
             QVERIFY2(m_window->findChild<QWidget*>(QLatin1String(name))->toolTip().isEmpty(), name);
     }
 
+    void the_list_hint_shows_over_its_rows_too()
+    {
+        ShowActive();
+        FillThreeRows();
+        const QPoint row = List()->visualRect(List()->model()->index(1, 0)).center();
+        QHelpEvent help(QEvent::ToolTip, row, List()->viewport()->mapToGlobal(row));
+        QApplication::sendEvent(List()->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), List()->toolTip());
+        QToolTip::hideText();
+    }
+
     void starts_empty_with_icon_buttons()
     {
-        QCOMPARE(List()->columnCount(), 0);
-        QCOMPARE(List()->topLevelItemCount(), 0);
+        QCOMPARE(List()->model()->columnCount(), 0);
+        QCOMPARE(List()->ItemCount(), 0);
         QVERIFY(List()->acceptDrops());
         QVERIFY(m_window->findChild<QLabel*>("lblEXTART")->text().isEmpty());
         QVERIFY(m_window->findChild<QLabel*>("lblEXTALB")->text().isEmpty());
@@ -228,7 +312,7 @@ private slots:
             QCOMPARE(m_shell->openCalls[0].title, std::string(msg::kOpenDialogTitle));
             QCOMPARE(m_shell->openCalls[0].filter, std::string(msg::kOpenFilter));
             QCOMPARE(m_shell->openCalls[0].initialFolder, std::string("/music/"));
-            QCOMPARE(List()->topLevelItemCount(), 0);
+            QCOMPARE(List()->ItemCount(), 0);
         }
     }
 
@@ -251,7 +335,7 @@ private slots:
         QCOMPARE(tracks[1].fileName, std::string("  New name.mp3 "));  // as typed
         QCOMPARE(tracks[0].fileName, std::string("Track 0.mp3"));
         QCOMPARE(tracks[2].fileName, std::string("Track 2.mp3"));
-        QCOMPARE(List()->topLevelItem(1)->text(0), QStringLiteral("  New name.mp3 "));
+        QCOMPARE(List()->Text(1, 0), QStringLiteral("  New name.mp3 "));
         QVERIFY(m_shell->messages.empty());
     }
 
@@ -263,7 +347,7 @@ private slots:
         for (const QString& text : refused) {
             EditRow(1, text);
             QCOMPARE(m_window->State().tracks[1].fileName, std::string("Track 1.mp3"));
-            QCOMPARE(List()->topLevelItem(1)->text(0), QStringLiteral("Track 1.mp3"));
+            QCOMPARE(List()->Text(1, 0), QStringLiteral("Track 1.mp3"));
         }
         // Empty text is ignored silently; every unsafe name is refused with a message.
         QCOMPARE(m_shell->messages.size(), std::size(refused) - 1);
@@ -284,7 +368,7 @@ private slots:
         pressAndRelease(Qt::Key_Left);
         QVERIFY(!List()->IsEditing());  // nothing selected yet
 
-        List()->setCurrentItem(List()->topLevelItem(2));
+        List()->setCurrentIndex(List()->model()->index(2, 0));
         pressAndRelease(Qt::Key_Left);
         QVERIFY(List()->IsEditing());
         QCOMPARE(List()->currentIndex().row(), 2);
@@ -329,23 +413,42 @@ private slots:
             paths << QString::fromStdString(vyr::test::WriteFile(dir, std::string(name) + ".vyr", album));
         }
         paths.front().prepend(QStringLiteral(" "));  // a stray space before the first path is trimmed
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths) urls << QUrl::fromLocalFile(p.trimmed());
-        data.setUrls(urls);
-
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QCOMPARE(enter.dropAction(), Qt::CopyAction);
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(List()->viewport(), &drop);
+        QVERIFY(Drop(paths));
+        QCoreApplication::processEvents();
 
         QCOMPARE(m_window->State().albumPath, paths.front().trimmed().toStdString());
-        QCOMPARE(List()->topLevelItemCount(), 2);
-        QCOMPARE(List()->topLevelItem(0)->text(0), QStringLiteral("first 1.mp3"));
+        QCOMPARE(List()->ItemCount(), 2);
+        QCOMPARE(List()->Text(0, 0), QStringLiteral("first 1.mp3"));
         QCOMPARE(m_window->findChild<QLabel*>("lblEXTALB")->text(), QStringLiteral("first"));
         QVERIFY(m_shell->messages.empty());
+    }
+
+    void drop_returns_before_the_load_asks_anything()
+    {
+        QTemporaryDir dir;
+        const std::string plain = vyr::test::WriteFile(dir, "plain.mp3", std::string(4000, 'x'));
+        QVERIFY(Drop({QString::fromStdString(plain)}));
+        // The drag's source learns the outcome now; the question comes from the event loop.
+        QVERIFY(m_shell->messages.empty());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_shell->messages.size(), 1u);
+        QCOMPARE(
+            m_shell->messages[0].text,
+            std::string("No valid vyr type Album header found.\r\n\r\nplain.mp3\r\nis not an vyr Album file.\r\n\r\n"
+                        "Do you want to try a scan and recovery action ??"));
+    }
+
+    void a_dropped_fifo_is_refused_with_a_message_instead_of_hanging()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("pipe.vyr"));
+        QVERIFY(::mkfifo(fifo.toLocal8Bit().constData(), 0644) == 0);
+        m_window->DropFiles({fifo});
+        QCOMPARE(m_shell->messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(m_shell->messages[0].text),
+                 QStringLiteral("Cannot read the file\r\n") + fifo +
+                     QStringLiteral("\r\nit is a named pipe (FIFO), not a regular file"));
+        QCOMPARE(m_window->ItemCount(), 0);
     }
 
     void extract_writes_ticked_tracks_into_the_album_folder()
@@ -392,21 +495,123 @@ private slots:
         QCOMPARE(m_shell->urls[0], QUrl(QStringLiteral(VYR_SITE_ADDRESS "/index1.html")));
     }
 
+    void fixed_window_offers_no_maximize_button()
+    {
+        ShowActive();
+        for (const Qt::WindowFlags flags : {m_window->windowFlags(), m_window->windowHandle()->flags()}) {
+            QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+            QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+        }
+    }
+
+    // Each key typed into the editor is released there, and every release reaches the window,
+    // which starts renaming: with the editor open that must stay silent and keep the editor.
+    void keys_typed_into_the_editor_say_nothing_on_stderr()
+    {
+        ShowActive();
+        FillThreeRows();
+        List()->setFocus();
+        List()->setCurrentIndex(List()->model()->index(0, 0));
+        QStringList said;
+        {
+            const CapturedMessages captured;
+            QTest::keyClick(List(), Qt::Key_E, Qt::ShiftModifier);
+            auto* editor = List()->findChild<QLineEdit*>();
+            QVERIFY(editor);
+            editor->clear();
+            QTest::keyClicks(editor, QStringLiteral("abc"));
+            QTest::keyClick(editor, Qt::Key_Backspace);
+            QTest::keyClick(editor, Qt::Key_D);
+            said = captured.Lines();
+        }
+        QVERIFY2(said.isEmpty(), qPrintable(said.join(QLatin1Char('\n'))));
+        QVERIFY(List()->IsEditing());
+        QCOMPARE(List()->findChild<QLineEdit*>()->text(), QStringLiteral("abd"));
+    }
+
+    void sizes_group_digits_as_the_user_locale_does_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("size");
+        QTest::newRow("C") << QLocale::c() << "3,073Kb";
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << "3.073Kb";
+        QTest::newRow("Swiss German") << QLocale(QLocale::German, QLocale::Switzerland)
+                                      << "3’"
+                                         "073Kb";
+        QTest::newRow("French") << QLocale(QLocale::French, QLocale::France)
+                                << "3 "
+                                   "073Kb";
+    }
+
+    void sizes_group_digits_as_the_user_locale_does()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, size);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        frmAlbum window(*m_shell);
+        QLocale::setDefault(before);
+        QTemporaryDir dir;
+        m_shell->openAnswers.push_back(
+            vyr::test::WriteFile(dir, "a.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 3'145'728}})));
+        window.OpenCommand();
+        auto* list = window.findChild<TrackListView*>(QStringLiteral("ListView1"));
+        QCOMPARE(list->model()->headerData(3, Qt::Horizontal), QVariant(QStringLiteral("Size")));
+        QCOMPARE(list->Text(0, 3), size);
+    }
+
+    void button_faces_stand_out_on_light_and_dark_palettes_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QPalette dark;
+        for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
+                                           {QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0)},
+                                           {QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+                                           {QPalette::Text, QColor(0xe0, 0xe0, 0xe0)},
+                                           {QPalette::Button, QColor(0x35, 0x35, 0x35)},
+                                           {QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8)},
+                                           {QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6)},
+                                           {QPalette::HighlightedText, QColor(0xff, 0xff, 0xff)}})
+            dark.setColor(role, colour);
+        QTest::newRow("dark") << dark;
+    }
+
+    void button_faces_stand_out_on_light_and_dark_palettes()
+    {
+        QFETCH(QPalette, palette);
+        m_window->setPalette(palette);  // as when the desktop's theme changes while the window is open
+        const QColor face = palette.color(QPalette::Button);
+        for (const char* name : {"cmdOpenFile", "cmdExtract", "cmdCancel", "chkChsTarg"}) {
+            const QImage off = IconImage(name, QIcon::Off);
+            QVERIFY2(Contrast(InkColour(off), face) >= 3.0, name);
+        }
+        // The toggle's "on" face differs from its "off" face over most of its area.
+        const QImage off = IconImage("chkChsTarg", QIcon::Off);
+        const QImage on = IconImage("chkChsTarg", QIcon::On);
+        int differing = 0;
+        for (int y = 0; y < on.height(); ++y)
+            for (int x = 0; x < on.width(); ++x) differing += on.pixel(x, y) != off.pixel(x, y) ? 1 : 0;
+        QVERIFY2(differing * 2 > on.width() * on.height(), qPrintable(QString::number(differing)));
+    }
+
     void columns_arrive_in_twips()
     {
         m_window->AddColumn("hFileName", "File Name", 8055 / 2.0);
         m_window->AddColumn("hDuration", "Time", 8055 / 8.0);
-        QCOMPARE(List()->columnCount(), 2);
-        QCOMPARE(List()->headerItem()->text(1), QStringLiteral("Time"));
+        QCOMPARE(List()->model()->columnCount(), 2);
+        QCOMPARE(List()->model()->headerData(1, Qt::Horizontal), QVariant(QStringLiteral("Time")));
         QCOMPARE(List()->columnWidth(0), Px(4028));
         QVERIFY(m_window->AddItem("a.mp3"));
         QVERIFY(!m_window->AddItem("a.mp3"));  // a key stands once
         QVERIFY(m_window->AddItem(""));
         QVERIFY(m_window->AddItem(""));  // no key is no key
         m_window->SetItemCell(0, "hDuration", "01:01");
-        QCOMPARE(List()->topLevelItem(0)->text(1), QStringLiteral("01:01"));
+        QCOMPARE(List()->Text(0, 1), QStringLiteral("01:01"));
         m_window->RemoveAllColumns();
-        QCOMPARE(List()->columnCount(), 0);
+        QCOMPARE(List()->model()->columnCount(), 0);
     }
 };
 

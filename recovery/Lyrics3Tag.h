@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace vyr::recovery {
+
+// A Lyrics3 block in front of an ID3v1 tag: "LYRICSBEGIN", fields, and either a six-digit size
+// and "LYRICS200" (version 2) or "LYRICSEND" (version 1, at most 5,100 bytes of lyrics).
+struct Lyrics3Tag {
+    static constexpr std::size_t kMaxVersion1Bytes = 11 + 5100 + 9;
+    // A six-digit size and "LYRICS200" after at most 999,999 bytes.
+    static constexpr std::size_t kMaxBytes = 999'999 + 6 + 9;
+
+    std::int64_t totalBytes = 0;
+
+    // bytes: from the block's start on, as far as was read. Nothing when no complete block
+    // begins there.
+    static std::optional<Lyrics3Tag> Parse(std::span<const unsigned char> bytes);
+};
+
+}  // namespace vyr::recovery
