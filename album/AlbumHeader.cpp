@@ -53,66 +53,80 @@ std::string Quoted(std::string_view value)
            "\"";
 }
 
+// The values the lines above a file name left for its row. They are read once, where their
+// line is, and every file-name line below takes them as they are: reading them again per track
+// would cost the length of the value times the number of tracks.
+struct PendingRow {
+    std::int32_t byteCount = 0;
+    std::string_view durationText;  // for the message when it cannot be read
+    std::optional<support::FixedPoint> duration = support::FixedPoint{};
+    support::SharedText display;
+};
+
+// Each returns why the header is refused, or nothing.
+using Refusal = std::optional<std::string>;
+
+Refusal TakeByteCount(const std::string& line, PendingRow& pending)
+{
+    const std::string_view text = TagValue(line, "EXTBYT");
+    const auto count = ReadByteCount(text);
+    if (!count)
+        return "The byte count " + Quoted(text) +
+               " is outside the range a track can have (at most 2,147,483,647 bytes).";
+    pending.byteCount = *count;
+    return std::nullopt;
+}
+
+Refusal TakeTrackInfo(const std::string& line, PendingRow& pending)
+{
+    const auto comma = line.find(',');
+    if (comma != std::string::npos && comma >= kMaxCommaPosition)
+        return "A track-info line has its first comma past character 32,767.";
+    const TrackInfoText info = SplitTrackInfo(line);
+    pending.durationText = info.duration;
+    pending.duration = ReadDuration(info.duration);
+    pending.display = support::ToDisplayText(support::TrimSpaces(info.display));
+    return std::nullopt;
+}
+
+Refusal TakeFileName(const std::string& line, const PendingRow& pending, TrackTable& tracks)
+{
+    const bool rowZeroFree = tracks[0].fileName.empty();
+    if (!rowZeroFree && tracks.Count() >= TrackTable::kMaxRows) return "The album has more than 32,767 tracks.";
+    if (!pending.duration)
+        return "The time " + Quoted(pending.durationText) + " is outside the range a track can have.";
+    TrackEntry& row = tracks.NextRow(rowZeroFree);
+    row.fileName = support::ToDisplayText(line);
+    row.byteCount = pending.byteCount;
+    row.hasByteCount = pending.byteCount > 0;
+    row.duration = *pending.duration;
+    row.displayName = pending.display;
+    return std::nullopt;
+}
+
 }  // namespace
 
 ParsedHeader ParseHeader(const std::vector<std::string>& lines)
 {
     ParsedHeader header;
     header.tracks.Reset();
-    // The pending values are read once, where their line is, and every file-name line below
-    // takes them as they are: reading them again per track would cost the length of the value
-    // times the number of tracks.
-    std::int32_t pendingByteCount = 0;
-    std::string_view pendingDurationText;  // for the message when it cannot be read
-    std::optional<support::FixedPoint> pendingDuration = support::FixedPoint{};
-    support::SharedText pendingDisplay;
+    PendingRow pending;
     std::string_view title;
     std::string_view artist;
-
-    auto refuse = [&](std::string reason) {
-        header.refusal = std::move(reason);
-        return std::move(header);
-    };
-
     for (const std::string& line : lines) {
+        Refusal refusal;
         switch (ClassifyLine(line)) {
         case LineKind::PlaylistMarker:
         case LineKind::FormatMarker: break;
         case LineKind::AlbumTitle: title = TagValue(line, "EXTALB"); break;
         case LineKind::Artist: artist = TagValue(line, "EXTART"); break;
-        case LineKind::ByteCount: {
-            const std::string_view text = TagValue(line, "EXTBYT");
-            const auto count = ReadByteCount(text);
-            if (!count)
-                return refuse("The byte count " + Quoted(text) +
-                              " is outside the range a track can have (at most 2,147,483,647 bytes).");
-            pendingByteCount = *count;
-            break;
+        case LineKind::ByteCount: refusal = TakeByteCount(line, pending); break;
+        case LineKind::TrackInfo: refusal = TakeTrackInfo(line, pending); break;
+        case LineKind::FileName: refusal = TakeFileName(line, pending, header.tracks); break;
         }
-        case LineKind::TrackInfo: {
-            const auto comma = line.find(',');
-            if (comma != std::string::npos && comma >= kMaxCommaPosition)
-                return refuse("A track-info line has its first comma past character 32,767.");
-            const TrackInfoText info = SplitTrackInfo(line);
-            pendingDurationText = info.duration;
-            pendingDuration = ReadDuration(info.duration);
-            pendingDisplay = support::ToDisplayText(support::TrimSpaces(info.display));
-            break;
-        }
-        case LineKind::FileName: {
-            const bool rowZeroFree = header.tracks[0].fileName.empty();
-            if (!rowZeroFree && header.tracks.Count() >= TrackTable::kMaxRows)
-                return refuse("The album has more than 32,767 tracks.");
-            if (!pendingDuration)
-                return refuse("The time " + Quoted(pendingDurationText) + " is outside the range a track can have.");
-            TrackEntry& row = header.tracks.NextRow(rowZeroFree);
-            row.fileName = support::ToDisplayText(line);
-            row.byteCount = pendingByteCount;
-            row.hasByteCount = pendingByteCount > 0;
-            row.duration = *pendingDuration;
-            row.displayName = pendingDisplay;
-            break;
-        }
+        if (refusal) {
+            header.refusal = std::move(*refusal);
+            return header;
         }
     }
     header.title = support::ToDisplayText(support::TrimSpaces(title));

@@ -145,12 +145,14 @@ std::string_view AsText(std::span<const unsigned char> bytes)
 bool LineIndexAvailable(LineIndexKind kind)
 {
     switch (kind) {
-    case LineIndexKind::Scalar:
-    case LineIndexKind::Best: return true;
 #ifdef VYR_X86
+    case LineIndexKind::Scalar:
+    case LineIndexKind::Best:
     case LineIndexKind::Sse2: return true;
     case LineIndexKind::Avx2: return HasAvx2();
 #else
+    case LineIndexKind::Scalar:
+    case LineIndexKind::Best: return true;
     case LineIndexKind::Sse2:
     case LineIndexKind::Avx2: return false;
 #endif
@@ -316,8 +318,8 @@ HeaderScan FirstPass::Finish(int readError)
 HeaderScan ScanHeader(support::ByteStream& source)
 {
     // A header is small: the first read is too. Past it the pieces grow, for files without one.
-    constexpr std::size_t kFirstPiece = 64 * 1024;
-    constexpr std::size_t kPiece = 256 * 1024;
+    constexpr std::size_t kFirstPiece = std::size_t{64} << 10;
+    constexpr std::size_t kPiece = std::size_t{256} << 10;
     FirstPass pass(source.Length());
     std::vector<unsigned char> buffer(kFirstPiece);
     std::int64_t offset = 0;

@@ -17,6 +17,53 @@ struct Decimal {
 
 bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
+bool IsDigit(std::string_view text, std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; }
+
+// "&H1F" or "&O17": a whole number, digits read up to the first that does not belong.
+Decimal ParseHexOrOctal(std::string_view text)
+{
+    Decimal number;
+    const bool hex = text[1] == 'H' || text[1] == 'h';
+    const unsigned base = hex ? 16 : 8;
+    std::uint64_t value = 0;
+    for (std::size_t i = 2; i < text.size(); ++i) {
+        const char c = text[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            break;
+        if (d >= base) break;
+        if (value > (std::numeric_limits<std::uint64_t>::max() - d) / base) {
+            number.tooLarge = true;
+            return number;
+        }
+        value = value * base + d;
+    }
+    if (value != 0) number.digits = std::to_string(value);
+    return number;
+}
+
+// The exponent after "E", "e", "D" or "d" at `at`; 0 when no digits follow.
+std::int64_t ParseExponent(std::string_view text, std::size_t at)
+{
+    if (at >= text.size() || (text[at] != 'E' && text[at] != 'e' && text[at] != 'D' && text[at] != 'd')) return 0;
+    std::size_t k = at + 1;
+    bool negative = false;
+    if (k < text.size() && (text[k] == '+' || text[k] == '-')) negative = text[k++] == '-';
+    std::int64_t exponent = 0;
+    while (IsDigit(text, k)) {
+        // Far past any value that could fit; keeps the arithmetic below in range.
+        if (exponent < 1'000'000) exponent = exponent * 10 + (text[k] - '0');
+        ++k;
+    }
+    return negative ? -exponent : exponent;
+}
+
 Decimal Parse(std::string_view raw)
 {
     std::string text;
@@ -24,61 +71,22 @@ Decimal Parse(std::string_view raw)
     for (const char c : raw)
         if (!IsIgnored(c)) text += c;
 
+    if (text.size() >= 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h' || text[1] == 'O' || text[1] == 'o'))
+        return ParseHexOrOctal(text);
+
     Decimal number;
     std::size_t i = 0;
-    auto digitAt = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
-
-    if (text.size() >= 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h' || text[1] == 'O' || text[1] == 'o')) {
-        const bool hex = text[1] == 'H' || text[1] == 'h';
-        const unsigned base = hex ? 16 : 8;
-        std::uint64_t value = 0;
-        for (i = 2; i < text.size(); ++i) {
-            const char c = text[i];
-            unsigned d;
-            if (c >= '0' && c <= '9')
-                d = static_cast<unsigned>(c - '0');
-            else if (hex && c >= 'a' && c <= 'f')
-                d = static_cast<unsigned>(c - 'a' + 10);
-            else if (hex && c >= 'A' && c <= 'F')
-                d = static_cast<unsigned>(c - 'A' + 10);
-            else
-                break;
-            if (d >= base) break;
-            if (value > (std::numeric_limits<std::uint64_t>::max() - d) / base) {
-                number.tooLarge = true;
-                return number;
-            }
-            value = value * base + d;
-        }
-        if (value != 0) number.digits = std::to_string(value);
-        return number;
-    }
-
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) number.negative = text[i++] == '-';
     std::string digits;
     std::int64_t fractionDigits = 0;
     bool any = false;
-    while (digitAt(i)) digits += text[i++], any = true;
+    while (IsDigit(text, i)) digits += text[i++], any = true;
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (digitAt(i)) digits += text[i++], ++fractionDigits, any = true;
+        while (IsDigit(text, i)) digits += text[i++], ++fractionDigits, any = true;
     }
     if (!any) return Decimal{};
-    if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
-        std::size_t k = i + 1;
-        bool negativeExponent = false;
-        if (k < text.size() && (text[k] == '+' || text[k] == '-')) negativeExponent = text[k++] == '-';
-        if (digitAt(k)) {
-            std::int64_t exponent = 0;
-            while (digitAt(k)) {
-                // Far past any value that could fit; keeps the arithmetic below in range.
-                if (exponent < 1'000'000) exponent = exponent * 10 + (text[k] - '0');
-                ++k;
-            }
-            number.exponent = negativeExponent ? -exponent : exponent;
-        }
-    }
-    number.exponent -= fractionDigits;
+    number.exponent = ParseExponent(text, i) - fractionDigits;
     const auto first = digits.find_first_not_of('0');
     if (first != std::string::npos) number.digits = digits.substr(first);
     return number;

@@ -21,6 +21,9 @@ namespace vyr::app {
 
 class Shell;
 class TrackListView;
+namespace layout {
+struct Twips;
+}  // namespace layout
 
 // The program's one window. It owns the shared state of the run and shows what the core's
 // commands ask of an AlbumWindow; its buttons, the list and the command line start those
@@ -88,6 +91,12 @@ protected:
 
 private:
     void BuildControls();
+    void BuildList();
+    void BuildLeftPanel();
+    void BuildProgressAndSite();
+    void BuildRightPanel();
+    void Place(QWidget* widget, const layout::Twips& twips) const;
+    QLabel* AddLabel(const char* name, const layout::Twips& twips);
     // The buttons' faces, drawn in the colours of the current palette.
     void PaintIcons();
     void FilterKey(QObject* watched, QEvent* event);

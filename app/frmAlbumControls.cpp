@@ -28,85 +28,31 @@ QToolButton* frmAlbum::AddButton(QWidget* parent, const char* name, const char* 
     return button;
 }
 
+void frmAlbum::Place(QWidget* widget, const layout::Twips& twips) const
+{
+    widget->setGeometry(layout::ToPixels(twips, m_dpi));
+}
+
+QLabel* frmAlbum::AddLabel(const char* name, const layout::Twips& twips)
+{
+    auto* label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignCenter);
+    label->setTextFormat(Qt::PlainText);
+    Place(label, twips);
+    return label;
+}
+
+// The controls are made in the order they stack, the list at the bottom.
 void frmAlbum::BuildControls()
 {
-    const auto place = [this](QWidget* widget, const layout::Twips& t) {
-        widget->setGeometry(layout::ToPixels(t, m_dpi));
-    };
+    BuildList();
+    m_artist = AddLabel("lblEXTART", layout::kLblEXTART);
+    m_album = AddLabel("lblEXTALB", layout::kLblEXTALB);
 
-    m_list = new TrackListView(this);
-    m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setToolTip(
-        QStringLiteral("To modify filenames shown, select item with mouse then click on it "
-                       "again (or SHIFT+E) to Edit filename."));
-    m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
-    place(m_list, layout::kListView1);
-    // The precise recovery is offered from the list's own menu, so the fixed layout stays.
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_listMenu = new QMenu(this);
-    m_listMenu->setObjectName(QStringLiteral("mnuListView1"));
-    m_recoverPrecisely = m_listMenu->addAction(QStringLiteral("Recover tracks frame by frame"));
-    m_recoverPrecisely->setObjectName(QStringLiteral("mnuRecoverPrecisely"));
-
-    const auto label = [this, &place](const char* name, const layout::Twips& t) {
-        auto* l = new QLabel(this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setAlignment(Qt::AlignCenter);
-        l->setTextFormat(Qt::PlainText);
-        place(l, t);
-        return l;
-    };
-    m_artist = label("lblEXTART", layout::kLblEXTART);
-    m_album = label("lblEXTALB", layout::kLblEXTALB);
-
-    m_leftPanel = new QFrame(this);
-    m_leftPanel->setObjectName(QStringLiteral("Picture1"));
-    place(m_leftPanel, layout::kPicture1);
-    m_open = AddButton(m_leftPanel, "cmdOpenFile",
-                       "Open album file, files that already exist in the folder will be un-ticked in the list.");
-    place(m_open, layout::kCmdOpenFile);
-    m_selectAll = AddButton(m_leftPanel, "cmdChoose", "Select all files");
-    m_selectAll->setProperty("index", 0);
-    place(m_selectAll, layout::kCmdChoose0);
-    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", "De-select all files");
-    m_deselectAll->setProperty("index", 1);
-    place(m_deselectAll, layout::kCmdChoose1);
-
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    m_progress->setTextVisible(false);
-    place(m_progress, layout::kProgressBar1);
-
-    const QString site = QStringLiteral(VYR_SITE_ADDRESS);
-    m_site = label("lblSite", layout::kLblSite);
-    m_site->setText(site);
-    m_site->setToolTip(QStringLiteral("Click HERE To go to ") + site);
-    QFont font = m_site->font();
-    font.setPointSizeF(9.75);
-    font.setUnderline(true);
-    m_site->setFont(font);
-    SetTextColour(m_site, kLinkColour);
-    m_site->setMouseTracking(true);
-    m_site->installEventFilter(this);
-
-    m_rightPanel = new QFrame(this);
-    m_rightPanel->setObjectName(QStringLiteral("Picture4"));
-    place(m_rightPanel, layout::kPicture4);
-    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", "Prompt for target folder to extract to (on/off)");
-    m_chooseTarget->setCheckable(true);
-    m_chooseTarget->setChecked(false);
-    place(m_chooseTarget, layout::kChkChsTarg);
-    m_extract = AddButton(m_rightPanel, "cmdExtract",
-                          "Extract files \"ticked\" in list from Album (does not overwrite files that already "
-                          "exist)");
-    place(m_extract, layout::kCmdExtract);
-    m_cancel = AddButton(m_rightPanel, "cmdCancel", "Close");
-    place(m_cancel, layout::kCmdCancel);
-    // The toggle lies under cmdExtract's left edge; raised, its whole face can be clicked.
-    m_chooseTarget->raise();
-
+    BuildLeftPanel();
+    BuildProgressAndSite();
+    BuildRightPanel();
     // The focus order of the controls that take it: list, then the right panel from the end,
     // then the left panel from the open button.
     QWidget::setTabOrder(m_list, m_cancel);
@@ -117,6 +63,80 @@ void frmAlbum::BuildControls()
     QWidget::setTabOrder(m_deselectAll, m_selectAll);
     m_list->setFocus();
     PaintIcons();
+}
+
+void frmAlbum::BuildList()
+{
+    m_list = new TrackListView(this);
+    m_list->setObjectName(QStringLiteral("ListView1"));
+    m_list->setToolTip(
+        QStringLiteral("To modify filenames shown, select item with mouse then click on it "
+                       "again (or SHIFT+E) to Edit filename."));
+    m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
+    Place(m_list, layout::kListView1);
+    // The precise recovery is offered from the list's own menu, so the fixed layout stays.
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(QStringLiteral("mnuListView1"));
+    m_recoverPrecisely = m_listMenu->addAction(QStringLiteral("Recover tracks frame by frame"));
+    m_recoverPrecisely->setObjectName(QStringLiteral("mnuRecoverPrecisely"));
+}
+
+void frmAlbum::BuildLeftPanel()
+{
+    m_leftPanel = new QFrame(this);
+    m_leftPanel->setObjectName(QStringLiteral("Picture1"));
+    Place(m_leftPanel, layout::kPicture1);
+    m_open = AddButton(m_leftPanel, "cmdOpenFile",
+                       "Open album file, files that already exist in the folder will be un-ticked in the list.");
+    Place(m_open, layout::kCmdOpenFile);
+    m_selectAll = AddButton(m_leftPanel, "cmdChoose", "Select all files");
+    m_selectAll->setProperty("index", 0);
+    Place(m_selectAll, layout::kCmdChoose0);
+    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", "De-select all files");
+    m_deselectAll->setProperty("index", 1);
+    Place(m_deselectAll, layout::kCmdChoose1);
+}
+
+void frmAlbum::BuildProgressAndSite()
+{
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    Place(m_progress, layout::kProgressBar1);
+
+    const QString site = QStringLiteral(VYR_SITE_ADDRESS);
+    m_site = AddLabel("lblSite", layout::kLblSite);
+    m_site->setText(site);
+    m_site->setToolTip(QStringLiteral("Click HERE To go to ") + site);
+    QFont font = m_site->font();
+    font.setPointSizeF(9.75);
+    font.setUnderline(true);
+    m_site->setFont(font);
+    SetTextColour(m_site, kLinkColour);
+    m_site->setMouseTracking(true);
+    m_site->installEventFilter(this);
+}
+
+void frmAlbum::BuildRightPanel()
+{
+    m_rightPanel = new QFrame(this);
+    m_rightPanel->setObjectName(QStringLiteral("Picture4"));
+    Place(m_rightPanel, layout::kPicture4);
+    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", "Prompt for target folder to extract to (on/off)");
+    m_chooseTarget->setCheckable(true);
+    m_chooseTarget->setChecked(false);
+    Place(m_chooseTarget, layout::kChkChsTarg);
+    m_extract = AddButton(m_rightPanel, "cmdExtract",
+                          "Extract files \"ticked\" in list from Album (does not overwrite files that already "
+                          "exist)");
+    Place(m_extract, layout::kCmdExtract);
+    m_cancel = AddButton(m_rightPanel, "cmdCancel", "Close");
+    Place(m_cancel, layout::kCmdCancel);
+    // The toggle lies under cmdExtract's left edge; raised, its whole face can be clicked.
+    m_chooseTarget->raise();
 }
 
 void frmAlbum::PaintIcons()

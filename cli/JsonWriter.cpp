@@ -8,7 +8,7 @@ namespace vyr::cli {
 
 namespace {
 
-constexpr std::size_t kFlushBytes = 64 * 1024;
+constexpr std::size_t kFlushBytes = std::size_t{64} << 10;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // Bytes of the UTF-8 sequence that starts at `at`, or 0 when none does: no overlong forms, no

@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,11 +8,14 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int Run(int argc, char** argv)
 {
     vyr::cli::PrepareStandardStreams();
     std::vector<std::string> arguments = vyr::cli::CommandLineArguments(argc, argv);
     std::vector<char*> words;
+    words.reserve(arguments.size());
     for (std::string& argument : arguments) words.push_back(argument.data());
 
     CLI::App app{"vyr: list, scan and extract the tracks of .vyr album files"};
@@ -38,4 +42,17 @@ int main(int argc, char** argv)
         return vyr::cli::kExitUsage;
     }
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        // Memory that runs out, or a stream that throws: a reason and a status, never an abort.
+        std::cerr << "vyr: " << e.what() << '\n';
+        return vyr::cli::kExitUsage;
+    }
 }

@@ -19,7 +19,10 @@ struct ApeTag {
     bool HasHeader() const { return (flags & 0x80000000u) != 0; }
     bool IsHeader() const { return (flags & 0x20000000u) != 0; }
     // The whole tag, header included, as told by either of its ends.
-    std::int64_t TotalBytes() const { return std::int64_t{size} + (HasHeader() ? kBytes : 0); }
+    std::int64_t TotalBytes() const
+    {
+        return std::int64_t{size} + (HasHeader() ? static_cast<std::int64_t>(kBytes) : 0);
+    }
 
     static std::optional<ApeTag> Parse(std::span<const unsigned char> bytes);
 };

@@ -66,6 +66,9 @@ private:
     BlockHits HitsIn(std::int64_t start, std::int64_t length);
     bool FeedNames(std::int64_t to);
     bool Record(std::int64_t boundary);
+    bool HeaderStep(std::int64_t start, std::int64_t length);
+    std::int64_t MarkerIndex(const BlockHits& hits, std::int64_t start, std::int64_t length);
+    void Finish();
 
     support::ByteStream& m_source;
     WalkListener* m_listener;
@@ -213,7 +216,7 @@ bool Walker::FeedNames(std::int64_t to)
             m_namesFedTo = end;
             continue;
         }
-        chunk.resize(64 * 1024);
+        chunk.resize(std::size_t{64} << 10);
         const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(chunk.size()), to - m_namesFedTo);
         const auto read = m_source.ReadAt(m_namesFedTo, {chunk.data(), static_cast<std::size_t>(count)});
         if (!read.Ok()) return false;
@@ -272,17 +275,9 @@ WalkResult Walker::Run()
             break;
         }
 
-        if (!m_headerDone) {
-            const std::int64_t sync = FirstSync(start, start + length - 1);
-            if (sync != kNone) {
-                m_headerDone = true;
-                m_headerLength = sync;
-                m_result.syncFound = true;
-                if (!FeedNames(sync + 1)) {
-                    m_result.outcome = WalkOutcome::ReadFailed;
-                    break;
-                }
-            }
+        if (!HeaderStep(start, length)) {
+            m_result.outcome = WalkOutcome::ReadFailed;
+            break;
         }
 
         bool backUpWanted = false;
@@ -294,24 +289,7 @@ WalkResult Walker::Run()
             const bool isText = std::none_of(text, text + 123, [](unsigned char b) { return b > 126; });
             if (isText && !Record(p + 126)) break;
         } else {
-            std::int64_t index = kNone;  // 1-based within the block
-            if (const std::int64_t id3 = hits.first[static_cast<std::size_t>(Marker::Id3v23)]; id3 != kNone) {
-                index = id3 - start + 1;
-            } else {
-                for (const Marker vbr : {Marker::Info, Marker::Vbri, Marker::Xing}) {
-                    const std::int64_t at = hits.first[static_cast<std::size_t>(vbr)];
-                    if (at == kNone) continue;
-                    const std::int64_t j = at - start + 1;
-                    if (j <= 36) {
-                        index = j;
-                    } else {
-                        // The VBR header sits after its frame's header and side information.
-                        const std::int64_t sync = FirstSync(start + j - 37, start + length - 1);
-                        if (sync != kNone) index = sync - start + 1;
-                    }
-                    if (index != kNone) break;
-                }
-            }
+            const std::int64_t index = MarkerIndex(hits, start, length);
             if (index != kNone && p > 1) {
                 p = p + index - 2;
                 if (!Record(p)) break;
@@ -329,6 +307,45 @@ WalkResult Walker::Run()
         }
     }
 
+    Finish();
+    return std::move(m_result);
+}
+
+// Until the first frame sync is found, each block is searched for it; the bytes up to it are
+// the header's, for the names. False when they could not be read.
+bool Walker::HeaderStep(std::int64_t start, std::int64_t length)
+{
+    if (m_headerDone) return true;
+    const std::int64_t sync = FirstSync(start, start + length - 1);
+    if (sync == kNone) return true;
+    m_headerDone = true;
+    m_headerLength = sync;
+    m_result.syncFound = true;
+    return FeedNames(sync + 1);
+}
+
+// Where the block's ID3v2.3 header, or else its first VBR header's frame, begins: 1-based
+// within the block; kNone when it has neither.
+std::int64_t Walker::MarkerIndex(const BlockHits& hits, std::int64_t start, std::int64_t length)
+{
+    if (const std::int64_t id3 = hits.first[static_cast<std::size_t>(Marker::Id3v23)]; id3 != kNone)
+        return id3 - start + 1;
+    for (const Marker vbr : {Marker::Info, Marker::Vbri, Marker::Xing}) {
+        const std::int64_t at = hits.first[static_cast<std::size_t>(vbr)];
+        if (at == kNone) continue;
+        const std::int64_t j = at - start + 1;
+        if (j <= 36) return j;
+        // The VBR header sits after its frame's header and side information.
+        const std::int64_t sync = FirstSync(start + j - 37, start + length - 1);
+        if (sync != kNone) return sync - start + 1;
+    }
+    return kNone;
+}
+
+// The names of a file without a sync, the bytes the walk did not reach for the observer, and
+// the last part.
+void Walker::Finish()
+{
     if (m_result.outcome == WalkOutcome::Completed && !m_headerDone && !FeedNames(m_length))
         m_result.outcome = WalkOutcome::ReadFailed;
     if (m_result.outcome == WalkOutcome::Completed) ObserveTheRest();
@@ -344,7 +361,6 @@ WalkResult Walker::Run()
     m_result.headerLength = m_headerLength;
     m_result.headerNames = m_names.Names();
     m_result.tooManyNames = m_names.Overflowed();
-    return std::move(m_result);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ constexpr std::size_t kProbeBytes = 64;
 // How far ahead of the walk the bytes are asked for.
 constexpr std::size_t kPrefetchAhead = 8192;
 // Zero bytes that some taggers leave after a tag without counting them in its size.
-constexpr std::int64_t kMaxPaddingAfterTags = 64 * 1024;
+constexpr std::int64_t kMaxPaddingAfterTags = std::int64_t{64} << 10;
 
 using Bytes = std::span<const unsigned char>;
 

@@ -140,12 +140,12 @@ std::string ListedName(const std::string& path)
     std::error_code error;
     const fs::path target(path);
     if (!fs::exists(target, error)) return {};
-    const std::string wanted = target.filename().string();
+    std::string wanted = target.filename().string();
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     std::string caseless;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        std::string name = it->path().filename().string();
         if (name == wanted) return name;
         if (caseless.empty() && SameIgnoringAsciiCase(name, wanted)) caseless = name;
     }

@@ -28,7 +28,8 @@ struct Id3v2Tag {
     // The whole tag in the file.
     std::int64_t TotalBytes() const
     {
-        return static_cast<std::int64_t>(kHeaderBytes) + bodyBytes + (HasFooter() ? kFooterBytes : 0);
+        return static_cast<std::int64_t>(kHeaderBytes) + bodyBytes +
+               (HasFooter() ? static_cast<std::int64_t>(kFooterBytes) : 0);
     }
 
     // Nothing unless the bytes begin with a valid header: a known version, no minor version

@@ -154,13 +154,15 @@ std::size_t MarkerLength(Marker marker) { return marker == Marker::Tag ? 3 : 4; 
 bool FinderAvailable(FinderKind kind)
 {
     switch (kind) {
-    case FinderKind::Scalar:
-    case FinderKind::Best: return true;
 #ifdef VYR_X86
+    case FinderKind::Scalar:
+    case FinderKind::Best:
     case FinderKind::Sse2: return true;
     case FinderKind::Avx2: return HasAvx2();
     case FinderKind::Avx512: return HasAvx512();
 #else
+    case FinderKind::Scalar:
+    case FinderKind::Best: return true;
     case FinderKind::Sse2:
     case FinderKind::Avx2:
     case FinderKind::Avx512: return false;

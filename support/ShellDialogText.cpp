@@ -69,7 +69,9 @@ std::vector<std::string> NameFilters(std::string_view filter)
             description.compare(description.size() - own.size(), own.size(), own) == 0)
             description.resize(description.size() - own.size());
         description = std::string(TrimSpaces(description));
-        filters.push_back(description.empty() ? "(" + joined + ")" : description + " (" + joined + ")");
+        std::string filter = description.empty() ? std::string() : description + " ";
+        filter.append("(").append(joined).append(")");
+        filters.push_back(std::move(filter));
     }
     return filters;
 }
