@@ -55,6 +55,9 @@ protected:
     std::string album;
 };
 
+// Suites are named after the unit they test.
+using copy_range = CopyFileRangeTest;
+
 struct RangeCase {
     const char* name;
     std::int64_t start;
@@ -63,7 +66,7 @@ struct RangeCase {
     CopyError expected;
 };
 
-TEST_F(CopyFileRangeTest, copies_exactly_the_range_or_refuses_it_before_creating_anything)
+TEST_F(copy_range, copies_exactly_the_range_or_refuses_it_before_creating_anything)
 {
     const RangeCase cases[] = {
         {"middle", 300, 1000, kWays[0], CopyError::None},
@@ -95,7 +98,7 @@ TEST_F(CopyFileRangeTest, copies_exactly_the_range_or_refuses_it_before_creating
               (Strings{"fallback_to_the_end", "middle", "named_temporary_middle", "to_the_end", "whole_file"}));
 }
 
-TEST_F(CopyFileRangeTest, streams_a_large_range_in_pieces_and_reports_progress)
+TEST_F(copy_range, streams_a_large_range_in_pieces_and_reports_progress)
 {
     const std::string big = PatternBytes(13 << 20, 7);
     WriteFile(source / "big.vyr", big);
@@ -116,7 +119,7 @@ TEST_F(CopyFileRangeTest, streams_a_large_range_in_pieces_and_reports_progress)
     }
 }
 
-TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
+TEST_F(copy_range, failures_leave_no_file_and_change_no_existing_one)
 {
     WriteFile(target / "present.mp3", "keep me");
     WriteFile(target / "empty.mp3", "");
@@ -161,7 +164,7 @@ TEST_F(CopyFileRangeTest, failures_leave_no_file_and_change_no_existing_one)
     EXPECT_TRUE(Entries(target / "real").empty());
 }
 
-TEST_F(CopyFileRangeTest, a_folder_named_through_a_link_is_the_folder_it_leads_to)
+TEST_F(copy_range, a_folder_named_through_a_link_is_the_folder_it_leads_to)
 {
     // The user's own choice, as for "-o link" and "-o link/.": both write into the real folder.
     std::filesystem::create_directory(target / "real");
@@ -172,7 +175,7 @@ TEST_F(CopyFileRangeTest, a_folder_named_through_a_link_is_the_folder_it_leads_t
     EXPECT_EQ(ReadFile(target / "real/b.mp3"), album.substr(20, 100));
 }
 
-TEST_F(CopyFileRangeTest, a_source_that_shrinks_during_the_copy_leaves_nothing)
+TEST_F(copy_range, a_source_that_shrinks_during_the_copy_leaves_nothing)
 {
     // The first progress call truncates the album under the copy.
     const std::string big = PatternBytes(12 << 20, 3);
@@ -190,7 +193,7 @@ TEST_F(CopyFileRangeTest, a_source_that_shrinks_during_the_copy_leaves_nothing)
     }
 }
 
-TEST_F(CopyFileRangeTest, a_name_taken_during_the_copy_is_not_replaced)
+TEST_F(copy_range, a_name_taken_during_the_copy_is_not_replaced)
 {
     const std::string big = PatternBytes(12 << 20, 5);
     WriteFile(source / "big.vyr", big);
@@ -221,7 +224,7 @@ TEST_F(CopyFileRangeTest, a_name_taken_during_the_copy_is_not_replaced)
     }
 }
 
-TEST_F(CopyFileRangeTest, a_folder_without_write_permission_is_refused)
+TEST_F(copy_range, a_folder_without_write_permission_is_refused)
 {
     std::filesystem::create_directory(target / "locked");
     ::chmod((target / "locked").c_str(), 0555);
@@ -232,7 +235,7 @@ TEST_F(CopyFileRangeTest, a_folder_without_write_permission_is_refused)
     EXPECT_TRUE(Entries(target / "locked").empty());
 }
 
-TEST_F(CopyFileRangeTest, a_read_only_medium_is_refused)
+TEST_F(copy_range, a_read_only_medium_is_refused)
 {
     test::SmallTmpfs medium("size=1m");
     if (!medium.IsMounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
@@ -243,7 +246,7 @@ TEST_F(CopyFileRangeTest, a_read_only_medium_is_refused)
     EXPECT_TRUE(Entries(medium.folder()).empty());
 }
 
-TEST_F(CopyFileRangeTest, a_full_disk_leaves_no_partial_file)
+TEST_F(copy_range, a_full_disk_leaves_no_partial_file)
 {
     test::SmallTmpfs medium("size=1m");
     if (!medium.IsMounted()) GTEST_SKIP() << "mounting a tmpfs needs root";

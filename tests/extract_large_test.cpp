@@ -60,7 +60,7 @@ std::int64_t SizeOf(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 ? info.st_size : -1;
 }
 
-TEST(ExtractTickedLarge, tracks_beyond_2_and_4_GiB_get_the_right_bytes)
+TEST(extract_large, tracks_beyond_2_and_4_GiB_get_the_right_bytes)
 {
     const test::TempDir source;
     const test::TempDir target;

@@ -90,7 +90,10 @@ std::vector<RowStatus> Statuses(const ExtractReport& report)
 
 class ExtractTickedTest : public ::testing::Test, protected Scene {};
 
-TEST_F(ExtractTickedTest, writes_each_ticked_row_from_its_place_after_the_base)
+// Suites are named after the unit they test.
+using extract_ticked = ExtractTickedTest;
+
+TEST_F(extract_ticked, writes_each_ticked_row_from_its_place_after_the_base)
 {
     struct Case {
         const char* name;
@@ -127,7 +130,7 @@ TEST_F(ExtractTickedTest, writes_each_ticked_row_from_its_place_after_the_base)
     }
 }
 
-TEST_F(ExtractTickedTest, the_base_is_where_the_loader_or_scanner_said_row_zero_begins)
+TEST_F(extract_ticked, the_base_is_where_the_loader_or_scanner_said_row_zero_begins)
 {
     // Row 0 not longer than the header: its data still begins at the base, not at 0.
     Load({{"short.mp3", 200}, {"next.mp3", 500}}, 300);
@@ -146,7 +149,7 @@ TEST_F(ExtractTickedTest, the_base_is_where_the_loader_or_scanner_said_row_zero_
     EXPECT_EQ(ReadFile(scanned / "part2.mp3"), Bytes(250, 400));
 }
 
-TEST_F(ExtractTickedTest, rows_that_are_not_written_still_move_the_later_rows)
+TEST_F(extract_ticked, rows_that_are_not_written_still_move_the_later_rows)
 {
     WriteFile(target / "present.mp3", "old");
     Load({{"nosize.mp3", 700, false}, {"unticked.mp3", 100, true, false}, {"present.mp3", 50}, {"last.mp3", 10}});
@@ -162,7 +165,7 @@ TEST_F(ExtractTickedTest, rows_that_are_not_written_still_move_the_later_rows)
     EXPECT_TRUE(window.messages.empty());
 }
 
-TEST_F(ExtractTickedTest, a_row_to_the_end_is_written_and_one_byte_past_is_reported)
+TEST_F(extract_ticked, a_row_to_the_end_is_written_and_one_byte_past_is_reported)
 {
     Load({{"whole.mp3", 1000}});
     EXPECT_EQ(Extract().rows[0].status, RowStatus::Written);
@@ -186,7 +189,7 @@ TEST_F(ExtractTickedTest, a_row_to_the_end_is_written_and_one_byte_past_is_repor
     EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
 }
 
-TEST_F(ExtractTickedTest, keeps_the_free_space_margin_per_track)
+TEST_F(extract_ticked, keeps_the_free_space_margin_per_track)
 {
     volume.freeBytes = 150'000'000;
     Load({{"fits.mp3", 1}, {"toobig.mp3", 1}, {"fits2.mp3", 10}});
@@ -205,7 +208,7 @@ TEST_F(ExtractTickedTest, keeps_the_free_space_margin_per_track)
     EXPECT_EQ(window.progressValues, (std::vector{0, 1, 2, 0}));
 }
 
-TEST_F(ExtractTickedTest, a_volume_that_cannot_be_asked_refuses_every_row_with_its_own_box)
+TEST_F(extract_ticked, a_volume_that_cannot_be_asked_refuses_every_row_with_its_own_box)
 {
     volume.freeBytes = 0;
     Load({{"a.mp3", 10}, {"b.mp3", 10}});
@@ -220,7 +223,7 @@ TEST_F(ExtractTickedTest, a_volume_that_cannot_be_asked_refuses_every_row_with_i
     EXPECT_TRUE(Entries(target.folder()).empty());
 }
 
-TEST_F(ExtractTickedTest, an_empty_list_is_reported_and_nothing_is_done)
+TEST_F(extract_ticked, an_empty_list_is_reported_and_nothing_is_done)
 {
     // The front end says "Open and Album file first." and opens the dialog; the command only
     // tells it that there was nothing to extract.
@@ -231,7 +234,7 @@ TEST_F(ExtractTickedTest, an_empty_list_is_reported_and_nothing_is_done)
     EXPECT_TRUE(report.rows.empty());
 }
 
-TEST_F(ExtractTickedTest, the_folder_choice_replaces_the_target_and_a_cancel_keeps_it)
+TEST_F(extract_ticked, the_folder_choice_replaces_the_target_and_a_cancel_keeps_it)
 {
     TempDir chosen;
     Load({{"a.mp3", 10}});
@@ -249,7 +252,7 @@ TEST_F(ExtractTickedTest, the_folder_choice_replaces_the_target_and_a_cancel_kee
     EXPECT_EQ(ReadFile(target / "a.mp3"), Bytes(300, 10));
 }
 
-TEST_F(ExtractTickedTest, unsafe_and_duplicate_names_are_refused_and_listed)
+TEST_F(extract_ticked, unsafe_and_duplicate_names_are_refused_and_listed)
 {
     TempDir inner;
     Load({{"../escape.mp3", 10},
@@ -274,7 +277,7 @@ TEST_F(ExtractTickedTest, unsafe_and_duplicate_names_are_refused_and_listed)
                                            "\r\nsame.mp3: " + msg::DuplicateName(5));
 }
 
-TEST_F(ExtractTickedTest, rows_without_a_list_item_count_as_unticked)
+TEST_F(extract_ticked, rows_without_a_list_item_count_as_unticked)
 {
     Load({{"a.mp3", 10}, {"b.mp3", 10}});
     window.items.pop_back();
@@ -283,7 +286,7 @@ TEST_F(ExtractTickedTest, rows_without_a_list_item_count_as_unticked)
     EXPECT_EQ(window.progressMaximum, 1);
 }
 
-TEST_F(ExtractTickedTest, a_second_run_skips_what_the_first_wrote)
+TEST_F(extract_ticked, a_second_run_skips_what_the_first_wrote)
 {
     Load({{"a.mp3", 10}, {"b.mp3", 20}});
     Extract();
@@ -295,7 +298,7 @@ TEST_F(ExtractTickedTest, a_second_run_skips_what_the_first_wrote)
 
 // The files change between the load and the extraction. Whatever happens, no file that was
 // there changes, nothing half-written stays, and the row is reported with its reason.
-TEST(ExtractTickedFaults, are_reported_and_change_nothing)
+TEST(extract_ticked_faults, are_reported_and_change_nothing)
 {
     struct Case {
         const char* name;
@@ -349,7 +352,7 @@ TEST(ExtractTickedFaults, are_reported_and_change_nothing)
 
 // The album and the folder are the ones the run began with, whatever is renamed or swapped
 // between its tracks; a folder named through a link is the folder it leads to.
-TEST(extract_ticked, reads_one_album_and_writes_into_one_folder_whatever_changes_during_the_run)
+TEST_F(extract_ticked, reads_one_album_and_writes_into_one_folder_whatever_changes_during_the_run)
 {
     struct Case {
         const char* name;

@@ -19,7 +19,7 @@ using test::TempDir;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
 
-TEST(ZipNameFor, cuts_only_the_file_name_at_its_first_dot)
+TEST(zip_name_for, cuts_only_the_file_name_at_its_first_dot)
 {
     struct Case {
         const char* path;
@@ -43,7 +43,7 @@ TEST(ZipNameFor, cuts_only_the_file_name_at_its_first_dot)
     for (const Case& c : cases) EXPECT_EQ(ZipNameFor(native(c.path)), native(c.expected)) << c.path;
 }
 
-TEST(HandOffZip, renames_within_the_folder_and_opens_the_new_name)
+TEST(hand_off_zip, renames_within_the_folder_and_opens_the_new_name)
 {
     const TempDir dir;
     const std::string albums = dir / "My.Albums";
@@ -61,7 +61,7 @@ TEST(HandOffZip, renames_within_the_folder_and_opens_the_new_name)
     EXPECT_TRUE(window.messages.empty());
 }
 
-TEST(HandOffZip, a_file_with_the_zip_name_already_is_opened_as_it_is)
+TEST(hand_off_zip, a_file_with_the_zip_name_already_is_opened_as_it_is)
 {
     const TempDir dir;
     WriteFile(dir / "Live.zip", "PK");
@@ -74,7 +74,7 @@ TEST(HandOffZip, a_file_with_the_zip_name_already_is_opened_as_it_is)
     EXPECT_TRUE(window.messages.empty()) << "the shell's answer is not shown";
 }
 
-TEST(HandOffZip, never_replaces_a_file_and_shows_why_the_rename_failed)
+TEST(hand_off_zip, never_replaces_a_file_and_shows_why_the_rename_failed)
 {
     struct Case {
         const char* name;
