@@ -8,13 +8,11 @@
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "extract_mounts.h"
-#include "support/Messages.h"
 #include "tests/RecordingWindow.h"
 
 namespace vyr::extract {
 namespace {
 
-namespace msg = support::msg;
 using album::MessageButtons;
 using album::MessageIcon;
 using test::Entries;
@@ -178,15 +176,15 @@ TEST_F(extract_ticked, a_row_to_the_end_is_written_and_one_byte_past_is_reported
     state.targetFolder = other.folder();
     const ExtractReport report = Extract();
     EXPECT_EQ(report.rows[0].status, RowStatus::Failed);
-    EXPECT_EQ(report.rows[0].reason, msg::kReasonPastEnd);
+    EXPECT_EQ(report.rows[0].reason, "the track runs past the end of the album");
     EXPECT_TRUE(Entries(other.folder()).empty());
     EXPECT_EQ(window.progressValues, (std::vector{0, 1, 0})) << "a failed copy is still an attempt";
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text,
-              std::string(msg::kFailuresHeading) + "\r\nlong.mp3: " + std::string(msg::kReasonPastEnd));
+              "These files were not written:\r\nlong.mp3: the track runs past the end of the album");
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
-    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+    EXPECT_EQ(window.messages[0].title, "vyr Extract");
 }
 
 TEST_F(extract_ticked, keeps_the_free_space_margin_per_track)
@@ -201,8 +199,11 @@ TEST_F(extract_ticked, keeps_the_free_space_margin_per_track)
     EXPECT_EQ(Statuses(report), (std::vector{RowStatus::Written, RowStatus::LowSpace, RowStatus::Written}));
     EXPECT_EQ(volume.asked, 3);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].title, msg::kLowDiskSpaceTitle);
-    EXPECT_EQ(window.messages[0].text, msg::kLowDiskSpace);
+    EXPECT_EQ(window.messages[0].title, "Low Disk Space Warning");
+    EXPECT_EQ(window.messages[0].text,
+              "Insufficient Disk Space!!\r\n"
+              "Cannot Create File\r\n"
+              "Choose another target Drive");
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(report.AnyRefusedOrFailed());
     EXPECT_EQ(window.progressValues, (std::vector{0, 1, 2, 0}));
@@ -216,8 +217,11 @@ TEST_F(extract_ticked, a_volume_that_cannot_be_asked_refuses_every_row_with_its_
     EXPECT_EQ(Statuses(report), (std::vector{RowStatus::NoSpace, RowStatus::NoSpace}));
     ASSERT_EQ(window.messages.size(), 2u);
     for (const album::Message& m : window.messages) {
-        EXPECT_EQ(m.title, msg::kNoFreeSpaceTitle);
-        EXPECT_EQ(m.text, msg::kNoFreeSpace);
+        EXPECT_EQ(m.title, "No Free Space");
+        EXPECT_EQ(m.text,
+                  "No Free space detected, may be a CD-rom\r\n"
+                  "Cannot Create File\r\n"
+                  "Choose another target Drive");
         EXPECT_EQ(m.icon, MessageIcon::Exclamation);
     }
     EXPECT_TRUE(Entries(target.folder()).empty());
@@ -270,11 +274,11 @@ TEST_F(extract_ticked, unsafe_and_duplicate_names_are_refused_and_listed)
     EXPECT_EQ(Entries(inner.folder()), (Strings{"ok.mp3", "same.mp3"}));
     EXPECT_EQ(ReadFile(inner / "same.mp3"), Bytes(340, 10));
     EXPECT_FALSE(std::filesystem::exists(inner.path().parent_path() / "escape.mp3"));
-    const std::string bad(msg::kReasonBadName);
+    const std::string bad = "the name is not a plain file name";
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, std::string(msg::kFailuresHeading) + "\r\n../escape.mp3: " + bad +
-                                           "\r\n..: " + bad + "\r\n: " + bad + "\r\ntab?here.mp3: " + bad +
-                                           "\r\nsame.mp3: " + msg::DuplicateName(5));
+    EXPECT_EQ(window.messages[0].text, "These files were not written:\r\n../escape.mp3: " + bad + "\r\n..: " + bad +
+                                           "\r\n: " + bad + "\r\ntab?here.mp3: " + bad +
+                                           "\r\nsame.mp3: row 5 of this run has the same name");
 }
 
 TEST_F(extract_ticked, rows_without_a_list_item_count_as_unticked)
@@ -308,22 +312,26 @@ TEST(extract_ticked_faults, are_reported_and_change_nothing)
         Strings sourceAfter;
     };
     const Case cases[] = {
-        {"album removed", [](Scene& s) { std::filesystem::remove(s.state.albumPath); }, msg::kReasonOpenAlbum, {}, {}},
+        {"album removed",
+         [](Scene& s) { std::filesystem::remove(s.state.albumPath); },
+         "cannot open the album",
+         {},
+         {}},
         {"album truncated",
          [](Scene& s) { std::filesystem::resize_file(s.state.albumPath, 400); },
-         msg::kReasonPastEnd,
+         "the track runs past the end of the album",
          {},
          {"album.vyr"}},
         {"name taken after the check",
          [](Scene& s) { s.volume.whileAsked = [&s] { WriteFile(s.target / "a.mp3", "theirs"); }; },
-         msg::kReasonTargetExists,
+         "a file of that name exists",
          {"a.mp3"},
          {"album.vyr"}},
         {"link placed at the name",
          [](Scene& s) {
              s.volume.whileAsked = [&s] { std::filesystem::create_symlink(s.source / "victim", s.target / "a.mp3"); };
          },
-         msg::kReasonTargetExists,
+         "a file of that name exists",
          {"a.mp3"},
          {"album.vyr"}},
     };

@@ -6,7 +6,6 @@
 #include "TestFiles.h"
 #include "album/HandOffZip.h"
 #include "extract_mounts.h"
-#include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "tests/RecordingWindow.h"
 
@@ -95,12 +94,12 @@ TEST(hand_off_zip, never_replaces_a_file_and_shows_why_the_rename_failed)
         EXPECT_EQ(result.outcome, HandOffOutcome::RenameFailed);
         EXPECT_TRUE(window.documentsOpened.empty());
         ASSERT_EQ(window.messages.size(), 1u);
-        EXPECT_EQ(window.messages[0].text,
-                  support::msg::RenameFailed(dir / "Live.vyr", dir / "Live.zip", result.reason));
+        EXPECT_EQ(window.messages[0].text, "Cannot rename the file\r\n" + dir / "Live.vyr" + "\r\nto\r\n" +
+                                               dir / "Live.zip" + "\r\n" + result.reason);
         EXPECT_FALSE(result.reason.empty());
         EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
         EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
-        EXPECT_EQ(window.messages[0].title, support::msg::kAppTitle);
+        EXPECT_EQ(window.messages[0].title, "vyr Extract");
         if (c.existing != nullptr) {
             EXPECT_EQ(ReadFile(dir / "Live.zip"), c.existing);
             EXPECT_EQ(ReadFile(dir / "Live.vyr"), "PK");

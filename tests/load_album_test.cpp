@@ -3,15 +3,12 @@
 #include <filesystem>
 
 #include "album/LoadAlbum.h"
-#include "support/Messages.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RecordingWindow.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::album {
 namespace {
-
-namespace msg = support::msg;
 
 class LoadAlbumTest : public ::testing::Test {
 protected:
@@ -118,9 +115,11 @@ TEST_F(load_album, hands_a_zip_archive_off_without_emptying_the_list)
 
     EXPECT_EQ(result.kind, FileKind::ZipArchive);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, msg::kZipFile);
+    EXPECT_EQ(window.messages[0].text,
+              "This file is a \"Zip\" file NOT an vyr file\r\n"
+              "Press OK to re-name to zip and open file in \"WinZip\".");
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+    EXPECT_EQ(window.messages[0].title, "vyr Extract");
     EXPECT_EQ(window.yields, 1);
     EXPECT_EQ(window.ItemCount(), 1);
     EXPECT_EQ(window.documentsOpened, std::vector<std::string>{dir / "Live.zip"});
@@ -143,7 +142,13 @@ TEST_F(load_album, scans_an_albumwrap_file_after_its_notice)
     EXPECT_EQ(result.kind, FileKind::AlbumWrap);
     ASSERT_TRUE(result.scan);
     ASSERT_GE(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, msg::kAlbumWrapFile);
+    EXPECT_EQ(window.messages[0].text,
+              "This file is an ALBW \"Album Wrap\" file NOT an vyr file\r\n"
+              "\r\n"
+              "Press OK and the file will be scanned to attempt\r\n"
+              "to recover tracks contained inside.\r\n"
+              "\r\n"
+              "This may not recover tracks properly so check results.");
     EXPECT_GE(window.yields, 1);
     EXPECT_TRUE(state.scanned);
     EXPECT_EQ(window.albumLabel, "");  // the scanner blanks the notice when it ends
@@ -163,7 +168,13 @@ TEST_F(load_album, offers_a_scan_when_no_header_is_found)
         EXPECT_EQ(result.kind, FileKind::NoHeader);
         EXPECT_EQ(result.scan.has_value(), c.scanned);
         ASSERT_GE(window.messages.size(), 1u);
-        EXPECT_EQ(window.messages[0].text, msg::NoHeader("Plain.mp3"));
+        EXPECT_EQ(window.messages[0].text,
+                  "No valid vyr type Album header found.\r\n"
+                  "\r\n"
+                  "Plain.mp3\r\n"
+                  "is not an vyr Album file.\r\n"
+                  "\r\n"
+                  "Do you want to try a scan and recovery action ??");
         EXPECT_EQ(window.messages[0].buttons, MessageButtons::YesNo);
         EXPECT_EQ(window.ItemCount(), 0);
         EXPECT_EQ(state.scanned, c.scanned);
