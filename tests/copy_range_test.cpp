@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "extract/mdlTrimFile.h"
-#include "extract_mounts.h"
+#include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace vyr::extract {
 namespace {

@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "extract/clsDiskSpace.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::extract {
 namespace {

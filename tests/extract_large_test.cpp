@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::extract {
 namespace {

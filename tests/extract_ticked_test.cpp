@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
-#include "extract_mounts.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace vyr::extract {
 namespace {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/HandOffZip.h"
-#include "extract_mounts.h"
 #include "support/PathHelpers.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace vyr::album {
 namespace {

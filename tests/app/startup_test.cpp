@@ -9,11 +9,11 @@
 #include <memory>
 #include <set>
 
-#include "AlbumFiles.h"
-#include "ScriptedShell.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/frmAlbum.h"
+#include "tests/app/AlbumFiles.h"
+#include "tests/app/ScriptedShell.h"
 
 using namespace vyr::app;
 using vyr::album::MessageIcon;

@@ -16,10 +16,10 @@
 #include <cmath>
 #include <memory>
 
-#include "AlbumFiles.h"
-#include "ScriptedShell.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
+#include "tests/app/AlbumFiles.h"
+#include "tests/app/ScriptedShell.h"
 
 using vyr::album::MessageIcon;
 using vyr::app::frmAlbum;
