@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "extract/SystemCalls.h"
 #include "extract/mdlTrimFile.h"
-#include "extract_mounts.h"
+#include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace vyr::extract {
 namespace {

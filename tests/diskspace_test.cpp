@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "extract/clsDiskSpace.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::extract {
 namespace {
@@ -30,7 +30,7 @@ public:
     }
 };
 
-TEST(clsDiskSpace, a_fresh_object_reports_zeros)
+TEST(cls_disk_space, a_fresh_object_reports_zeros)
 {
     const FakeVolumes volumes;
     const clsDiskSpace space(volumes);
@@ -47,7 +47,7 @@ TEST(clsDiskSpace, a_fresh_object_reports_zeros)
     EXPECT_TRUE(space.BytesFreeToCaller().IsZero());
 }
 
-TEST(clsDiskSpace, legacy_query_multiplies_clusters_sectors_and_bytes)
+TEST(cls_disk_space, legacy_query_multiplies_clusters_sectors_and_bytes)
 {
     struct Case {
         const char* name;
@@ -89,7 +89,7 @@ TEST(clsDiskSpace, legacy_query_multiplies_clusters_sectors_and_bytes)
     EXPECT_EQ(space.BytesPerSector(), 0);
 }
 
-TEST(clsDiskSpace, extended_query_keeps_64_bit_counts_exactly)
+TEST(cls_disk_space, extended_query_keeps_64_bit_counts_exactly)
 {
     FakeVolumes volumes;
     volumes.extendedFigures = ExtendedFigures{3'000'000'000, 20'000'000'000, 5'000'000'001};
@@ -112,7 +112,7 @@ constexpr const char* kDrive = "/music";
 constexpr const char* kRoot = "/music/";
 #endif
 
-TEST(DriveFreeBytes, takes_the_drives_free_bytes_not_the_callers_share)
+TEST(drive_free_bytes, takes_the_drives_free_bytes_not_the_callers_share)
 {
     FakeVolumes volumes;
     volumes.extendedFigures = ExtendedFigures{1'000, 9'000'000'000, 4'294'967'296};
@@ -126,7 +126,7 @@ TEST(DriveFreeBytes, takes_the_drives_free_bytes_not_the_callers_share)
     EXPECT_TRUE(DriveFreeBytes("/full/", volumes).IsZero());
 }
 
-TEST(DriveFreeBytes, falls_back_to_the_legacy_query_without_the_extended_one)
+TEST(drive_free_bytes, falls_back_to_the_legacy_query_without_the_extended_one)
 {
     FakeVolumes volumes;
     volumes.extended = false;
@@ -136,7 +136,7 @@ TEST(DriveFreeBytes, falls_back_to_the_legacy_query_without_the_extended_one)
     EXPECT_EQ(DriveFreeBytes("/music/", volumes), FixedPoint::FromWhole(2'147'483'647));
 }
 
-TEST(DriveFreeBytes, asks_the_real_volume_of_a_folder)
+TEST(drive_free_bytes, asks_the_real_volume_of_a_folder)
 {
     const test::TempDir dir;
     EXPECT_FALSE(DriveFreeBytes(DriveOfFolder(dir.folder())).IsZero());

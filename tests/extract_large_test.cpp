@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::extract {
 namespace {
@@ -60,7 +60,7 @@ std::int64_t SizeOf(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 ? info.st_size : -1;
 }
 
-TEST(ExtractTickedLarge, tracks_beyond_2_and_4_GiB_get_the_right_bytes)
+TEST(extract_large, tracks_beyond_2_and_4_GiB_get_the_right_bytes)
 {
     const test::TempDir source;
     const test::TempDir target;

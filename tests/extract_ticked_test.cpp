@@ -3,18 +3,16 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
-#include "extract_mounts.h"
-#include "support/Messages.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace vyr::extract {
 namespace {
 
-namespace msg = support::msg;
 using album::MessageButtons;
 using album::MessageIcon;
 using test::Entries;
@@ -90,7 +88,10 @@ std::vector<RowStatus> Statuses(const ExtractReport& report)
 
 class ExtractTickedTest : public ::testing::Test, protected Scene {};
 
-TEST_F(ExtractTickedTest, writes_each_ticked_row_from_its_place_after_the_base)
+// Suites are named after the unit they test.
+using extract_ticked = ExtractTickedTest;
+
+TEST_F(extract_ticked, writes_each_ticked_row_from_its_place_after_the_base)
 {
     struct Case {
         const char* name;
@@ -127,7 +128,7 @@ TEST_F(ExtractTickedTest, writes_each_ticked_row_from_its_place_after_the_base)
     }
 }
 
-TEST_F(ExtractTickedTest, the_base_is_where_the_loader_or_scanner_said_row_zero_begins)
+TEST_F(extract_ticked, the_base_is_where_the_loader_or_scanner_said_row_zero_begins)
 {
     // Row 0 not longer than the header: its data still begins at the base, not at 0.
     Load({{"short.mp3", 200}, {"next.mp3", 500}}, 300);
@@ -146,7 +147,7 @@ TEST_F(ExtractTickedTest, the_base_is_where_the_loader_or_scanner_said_row_zero_
     EXPECT_EQ(ReadFile(scanned / "part2.mp3"), Bytes(250, 400));
 }
 
-TEST_F(ExtractTickedTest, rows_that_are_not_written_still_move_the_later_rows)
+TEST_F(extract_ticked, rows_that_are_not_written_still_move_the_later_rows)
 {
     WriteFile(target / "present.mp3", "old");
     Load({{"nosize.mp3", 700, false}, {"unticked.mp3", 100, true, false}, {"present.mp3", 50}, {"last.mp3", 10}});
@@ -162,7 +163,7 @@ TEST_F(ExtractTickedTest, rows_that_are_not_written_still_move_the_later_rows)
     EXPECT_TRUE(window.messages.empty());
 }
 
-TEST_F(ExtractTickedTest, a_row_to_the_end_is_written_and_one_byte_past_is_reported)
+TEST_F(extract_ticked, a_row_to_the_end_is_written_and_one_byte_past_is_reported)
 {
     Load({{"whole.mp3", 1000}});
     EXPECT_EQ(Extract().rows[0].status, RowStatus::Written);
@@ -175,18 +176,18 @@ TEST_F(ExtractTickedTest, a_row_to_the_end_is_written_and_one_byte_past_is_repor
     state.targetFolder = other.folder();
     const ExtractReport report = Extract();
     EXPECT_EQ(report.rows[0].status, RowStatus::Failed);
-    EXPECT_EQ(report.rows[0].reason, msg::kReasonPastEnd);
+    EXPECT_EQ(report.rows[0].reason, "the track runs past the end of the album");
     EXPECT_TRUE(Entries(other.folder()).empty());
     EXPECT_EQ(window.progressValues, (std::vector{0, 1, 0})) << "a failed copy is still an attempt";
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text,
-              std::string(msg::kFailuresHeading) + "\r\nlong.mp3: " + std::string(msg::kReasonPastEnd));
+              "These files were not written:\r\nlong.mp3: the track runs past the end of the album");
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
-    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+    EXPECT_EQ(window.messages[0].title, "vyr Extract");
 }
 
-TEST_F(ExtractTickedTest, keeps_the_free_space_margin_per_track)
+TEST_F(extract_ticked, keeps_the_free_space_margin_per_track)
 {
     volume.freeBytes = 150'000'000;
     Load({{"fits.mp3", 1}, {"toobig.mp3", 1}, {"fits2.mp3", 10}});
@@ -198,14 +199,17 @@ TEST_F(ExtractTickedTest, keeps_the_free_space_margin_per_track)
     EXPECT_EQ(Statuses(report), (std::vector{RowStatus::Written, RowStatus::LowSpace, RowStatus::Written}));
     EXPECT_EQ(volume.asked, 3);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].title, msg::kLowDiskSpaceTitle);
-    EXPECT_EQ(window.messages[0].text, msg::kLowDiskSpace);
+    EXPECT_EQ(window.messages[0].title, "Low Disk Space Warning");
+    EXPECT_EQ(window.messages[0].text,
+              "Insufficient Disk Space!!\r\n"
+              "Cannot Create File\r\n"
+              "Choose another target Drive");
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(report.AnyRefusedOrFailed());
     EXPECT_EQ(window.progressValues, (std::vector{0, 1, 2, 0}));
 }
 
-TEST_F(ExtractTickedTest, a_volume_that_cannot_be_asked_refuses_every_row_with_its_own_box)
+TEST_F(extract_ticked, a_volume_that_cannot_be_asked_refuses_every_row_with_its_own_box)
 {
     volume.freeBytes = 0;
     Load({{"a.mp3", 10}, {"b.mp3", 10}});
@@ -213,14 +217,17 @@ TEST_F(ExtractTickedTest, a_volume_that_cannot_be_asked_refuses_every_row_with_i
     EXPECT_EQ(Statuses(report), (std::vector{RowStatus::NoSpace, RowStatus::NoSpace}));
     ASSERT_EQ(window.messages.size(), 2u);
     for (const album::Message& m : window.messages) {
-        EXPECT_EQ(m.title, msg::kNoFreeSpaceTitle);
-        EXPECT_EQ(m.text, msg::kNoFreeSpace);
+        EXPECT_EQ(m.title, "No Free Space");
+        EXPECT_EQ(m.text,
+                  "No Free space detected, may be a CD-rom\r\n"
+                  "Cannot Create File\r\n"
+                  "Choose another target Drive");
         EXPECT_EQ(m.icon, MessageIcon::Exclamation);
     }
     EXPECT_TRUE(Entries(target.folder()).empty());
 }
 
-TEST_F(ExtractTickedTest, an_empty_list_is_reported_and_nothing_is_done)
+TEST_F(extract_ticked, an_empty_list_is_reported_and_nothing_is_done)
 {
     // The front end says "Open and Album file first." and opens the dialog; the command only
     // tells it that there was nothing to extract.
@@ -231,7 +238,7 @@ TEST_F(ExtractTickedTest, an_empty_list_is_reported_and_nothing_is_done)
     EXPECT_TRUE(report.rows.empty());
 }
 
-TEST_F(ExtractTickedTest, the_folder_choice_replaces_the_target_and_a_cancel_keeps_it)
+TEST_F(extract_ticked, the_folder_choice_replaces_the_target_and_a_cancel_keeps_it)
 {
     TempDir chosen;
     Load({{"a.mp3", 10}});
@@ -249,7 +256,7 @@ TEST_F(ExtractTickedTest, the_folder_choice_replaces_the_target_and_a_cancel_kee
     EXPECT_EQ(ReadFile(target / "a.mp3"), Bytes(300, 10));
 }
 
-TEST_F(ExtractTickedTest, unsafe_and_duplicate_names_are_refused_and_listed)
+TEST_F(extract_ticked, unsafe_and_duplicate_names_are_refused_and_listed)
 {
     TempDir inner;
     Load({{"../escape.mp3", 10},
@@ -267,14 +274,14 @@ TEST_F(ExtractTickedTest, unsafe_and_duplicate_names_are_refused_and_listed)
     EXPECT_EQ(Entries(inner.folder()), (Strings{"ok.mp3", "same.mp3"}));
     EXPECT_EQ(ReadFile(inner / "same.mp3"), Bytes(340, 10));
     EXPECT_FALSE(std::filesystem::exists(inner.path().parent_path() / "escape.mp3"));
-    const std::string bad(msg::kReasonBadName);
+    const std::string bad = "the name is not a plain file name";
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, std::string(msg::kFailuresHeading) + "\r\n../escape.mp3: " + bad +
-                                           "\r\n..: " + bad + "\r\n: " + bad + "\r\ntab?here.mp3: " + bad +
-                                           "\r\nsame.mp3: " + msg::DuplicateName(5));
+    EXPECT_EQ(window.messages[0].text, "These files were not written:\r\n../escape.mp3: " + bad + "\r\n..: " + bad +
+                                           "\r\n: " + bad + "\r\ntab?here.mp3: " + bad +
+                                           "\r\nsame.mp3: row 5 of this run has the same name");
 }
 
-TEST_F(ExtractTickedTest, rows_without_a_list_item_count_as_unticked)
+TEST_F(extract_ticked, rows_without_a_list_item_count_as_unticked)
 {
     Load({{"a.mp3", 10}, {"b.mp3", 10}});
     window.items.pop_back();
@@ -283,7 +290,7 @@ TEST_F(ExtractTickedTest, rows_without_a_list_item_count_as_unticked)
     EXPECT_EQ(window.progressMaximum, 1);
 }
 
-TEST_F(ExtractTickedTest, a_second_run_skips_what_the_first_wrote)
+TEST_F(extract_ticked, a_second_run_skips_what_the_first_wrote)
 {
     Load({{"a.mp3", 10}, {"b.mp3", 20}});
     Extract();
@@ -295,7 +302,7 @@ TEST_F(ExtractTickedTest, a_second_run_skips_what_the_first_wrote)
 
 // The files change between the load and the extraction. Whatever happens, no file that was
 // there changes, nothing half-written stays, and the row is reported with its reason.
-TEST(ExtractTickedFaults, are_reported_and_change_nothing)
+TEST(extract_ticked_faults, are_reported_and_change_nothing)
 {
     struct Case {
         const char* name;
@@ -305,22 +312,26 @@ TEST(ExtractTickedFaults, are_reported_and_change_nothing)
         Strings sourceAfter;
     };
     const Case cases[] = {
-        {"album removed", [](Scene& s) { std::filesystem::remove(s.state.albumPath); }, msg::kReasonOpenAlbum, {}, {}},
+        {"album removed",
+         [](Scene& s) { std::filesystem::remove(s.state.albumPath); },
+         "cannot open the album",
+         {},
+         {}},
         {"album truncated",
          [](Scene& s) { std::filesystem::resize_file(s.state.albumPath, 400); },
-         msg::kReasonPastEnd,
+         "the track runs past the end of the album",
          {},
          {"album.vyr"}},
         {"name taken after the check",
          [](Scene& s) { s.volume.whileAsked = [&s] { WriteFile(s.target / "a.mp3", "theirs"); }; },
-         msg::kReasonTargetExists,
+         "a file of that name exists",
          {"a.mp3"},
          {"album.vyr"}},
         {"link placed at the name",
          [](Scene& s) {
              s.volume.whileAsked = [&s] { std::filesystem::create_symlink(s.source / "victim", s.target / "a.mp3"); };
          },
-         msg::kReasonTargetExists,
+         "a file of that name exists",
          {"a.mp3"},
          {"album.vyr"}},
     };
@@ -349,7 +360,7 @@ TEST(ExtractTickedFaults, are_reported_and_change_nothing)
 
 // The album and the folder are the ones the run began with, whatever is renamed or swapped
 // between its tracks; a folder named through a link is the folder it leads to.
-TEST(extract_ticked, reads_one_album_and_writes_into_one_folder_whatever_changes_during_the_run)
+TEST_F(extract_ticked, reads_one_album_and_writes_into_one_folder_whatever_changes_during_the_run)
 {
     struct Case {
         const char* name;

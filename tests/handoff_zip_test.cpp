@@ -3,12 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/HandOffZip.h"
-#include "extract_mounts.h"
-#include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace vyr::album {
 namespace {
@@ -19,7 +18,7 @@ using test::TempDir;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
 
-TEST(ZipNameFor, cuts_only_the_file_name_at_its_first_dot)
+TEST(zip_name_for, cuts_only_the_file_name_at_its_first_dot)
 {
     struct Case {
         const char* path;
@@ -43,7 +42,7 @@ TEST(ZipNameFor, cuts_only_the_file_name_at_its_first_dot)
     for (const Case& c : cases) EXPECT_EQ(ZipNameFor(native(c.path)), native(c.expected)) << c.path;
 }
 
-TEST(HandOffZip, renames_within_the_folder_and_opens_the_new_name)
+TEST(hand_off_zip, renames_within_the_folder_and_opens_the_new_name)
 {
     const TempDir dir;
     const std::string albums = dir / "My.Albums";
@@ -61,7 +60,7 @@ TEST(HandOffZip, renames_within_the_folder_and_opens_the_new_name)
     EXPECT_TRUE(window.messages.empty());
 }
 
-TEST(HandOffZip, a_file_with_the_zip_name_already_is_opened_as_it_is)
+TEST(hand_off_zip, a_file_with_the_zip_name_already_is_opened_as_it_is)
 {
     const TempDir dir;
     WriteFile(dir / "Live.zip", "PK");
@@ -74,7 +73,7 @@ TEST(HandOffZip, a_file_with_the_zip_name_already_is_opened_as_it_is)
     EXPECT_TRUE(window.messages.empty()) << "the shell's answer is not shown";
 }
 
-TEST(HandOffZip, never_replaces_a_file_and_shows_why_the_rename_failed)
+TEST(hand_off_zip, never_replaces_a_file_and_shows_why_the_rename_failed)
 {
     struct Case {
         const char* name;
@@ -95,12 +94,12 @@ TEST(HandOffZip, never_replaces_a_file_and_shows_why_the_rename_failed)
         EXPECT_EQ(result.outcome, HandOffOutcome::RenameFailed);
         EXPECT_TRUE(window.documentsOpened.empty());
         ASSERT_EQ(window.messages.size(), 1u);
-        EXPECT_EQ(window.messages[0].text,
-                  support::msg::RenameFailed(dir / "Live.vyr", dir / "Live.zip", result.reason));
+        EXPECT_EQ(window.messages[0].text, "Cannot rename the file\r\n" + dir / "Live.vyr" + "\r\nto\r\n" +
+                                               dir / "Live.zip" + "\r\n" + result.reason);
         EXPECT_FALSE(result.reason.empty());
         EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
         EXPECT_EQ(window.messages[0].buttons, MessageButtons::Ok);
-        EXPECT_EQ(window.messages[0].title, support::msg::kAppTitle);
+        EXPECT_EQ(window.messages[0].title, "vyr Extract");
         if (c.existing != nullptr) {
             EXPECT_EQ(ReadFile(dir / "Live.zip"), c.existing);
             EXPECT_EQ(ReadFile(dir / "Live.vyr"), "PK");

@@ -3,15 +3,12 @@
 #include <filesystem>
 
 #include "album/LoadAlbum.h"
-#include "support/Messages.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RecordingWindow.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::album {
 namespace {
-
-namespace msg = support::msg;
 
 class LoadAlbumTest : public ::testing::Test {
 protected:
@@ -40,13 +37,16 @@ protected:
     test::RecordingWindow window;
 };
 
+// Suites are named after the unit they test.
+using load_album = LoadAlbumTest;
+
 const std::string kThreeTracks =
     test::Album({"#EXTM3U", "#EXTALB: Summer Songs ", "#EXTART:The Example Band", "#EXTBYT:1000",
                  "#EXTINF:215,Opening Theme", "01 Opening.mp3", "#EXTBYT:2000", "#EXTINF:187,Last Call",
                  "02 Last Call.mp3", "#EXTBYT:3000", "#EXTINF:3725.5,Encore", "03 Encore.mp3", "#EXTBIN"},
                 test::PatternBytes(6000));
 
-TEST_F(LoadAlbumTest, lists_an_album_with_its_columns_cells_ticks_and_labels)
+TEST_F(load_album, lists_an_album_with_its_columns_cells_ticks_and_labels)
 {
     test::WriteFile(dir / "01 Opening.mp3", "already here");
     const LoadResult result = Load("Summer.vyr", kThreeTracks);
@@ -80,7 +80,7 @@ TEST_F(LoadAlbumTest, lists_an_album_with_its_columns_cells_ticks_and_labels)
     EXPECT_EQ(state.artist, "The Example Band");
 }
 
-TEST_F(LoadAlbumTest, adds_columns_in_the_order_rows_first_need_them)
+TEST_F(load_album, adds_columns_in_the_order_rows_first_need_them)
 {
     Load("a.vyr", test::Album({"#EXTBYT:10", "a.mp3", "b.mp3", "#EXTBIN"}, std::string(100, 'x')));
     EXPECT_EQ(ColumnCaptions(), (std::vector<std::string>{"File Name", "Size"}));
@@ -90,7 +90,7 @@ TEST_F(LoadAlbumTest, adds_columns_in_the_order_rows_first_need_them)
     EXPECT_EQ(ColumnCaptions(), (std::vector<std::string>{"File Name", "Time", "Size", "Display Name"}));
 }
 
-TEST_F(LoadAlbumTest, gives_every_row_an_item_even_when_names_repeat)
+TEST_F(load_album, gives_every_row_an_item_even_when_names_repeat)
 {
     test::WriteFile(dir / "c.mp3", "present");
     Load("dup.vyr", test::Album({"#EXTBYT:10", "a.mp3", "a.mp3", "c.mp3", "#EXTBIN"}, std::string(100, 'x')));
@@ -100,7 +100,7 @@ TEST_F(LoadAlbumTest, gives_every_row_an_item_even_when_names_repeat)
     EXPECT_FALSE(window.items[2].ticked);  // the tick of c.mp3 stays on c.mp3's row
 }
 
-TEST_F(LoadAlbumTest, leaves_the_album_label_empty_without_a_title_line)
+TEST_F(load_album, leaves_the_album_label_empty_without_a_title_line)
 {
     window.albumLabel = "old";
     Load("a.vyr", test::Album({"a.mp3", "#EXTBIN"}, std::string(100, 'x')));
@@ -108,16 +108,18 @@ TEST_F(LoadAlbumTest, leaves_the_album_label_empty_without_a_title_line)
     EXPECT_EQ(window.artistLabel, "");
 }
 
-TEST_F(LoadAlbumTest, hands_a_zip_archive_off_without_emptying_the_list)
+TEST_F(load_album, hands_a_zip_archive_off_without_emptying_the_list)
 {
     FillListWithAnEarlierAlbum();
     const LoadResult result = Load("Live.vyr", std::string("PK\x03\x04zipped", 10));
 
     EXPECT_EQ(result.kind, FileKind::ZipArchive);
     ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, msg::kZipFile);
+    EXPECT_EQ(window.messages[0].text,
+              "This file is a \"Zip\" file NOT an vyr file\r\n"
+              "Press OK to re-name to zip and open file in \"WinZip\".");
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(window.messages[0].title, msg::kAppTitle);
+    EXPECT_EQ(window.messages[0].title, "vyr Extract");
     EXPECT_EQ(window.yields, 1);
     EXPECT_EQ(window.ItemCount(), 1);
     EXPECT_EQ(window.documentsOpened, std::vector<std::string>{dir / "Live.zip"});
@@ -125,7 +127,7 @@ TEST_F(LoadAlbumTest, hands_a_zip_archive_off_without_emptying_the_list)
     EXPECT_EQ(state.tracks.Count(), 1);
 }
 
-TEST_F(LoadAlbumTest, the_terminal_reports_a_zip_archive_without_renaming_it)
+TEST_F(load_album, the_terminal_reports_a_zip_archive_without_renaming_it)
 {
     test::WriteFile(dir / "Live.vyr", std::string("PK\x03\x04zipped", 10));
     const LoadResult result = LoadAlbum(state, window, dir / "Live.vyr", {.handOffArchives = false});
@@ -134,19 +136,25 @@ TEST_F(LoadAlbumTest, the_terminal_reports_a_zip_archive_without_renaming_it)
     EXPECT_TRUE(std::filesystem::exists(dir / "Live.vyr"));
 }
 
-TEST_F(LoadAlbumTest, scans_an_albumwrap_file_after_its_notice)
+TEST_F(load_album, scans_an_albumwrap_file_after_its_notice)
 {
     const LoadResult result = Load("wrap.vyr", test::Album({"ID3 AlbumWrap"}, std::string(600, 'x')));
     EXPECT_EQ(result.kind, FileKind::AlbumWrap);
     ASSERT_TRUE(result.scan);
     ASSERT_GE(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, msg::kAlbumWrapFile);
+    EXPECT_EQ(window.messages[0].text,
+              "This file is an ALBW \"Album Wrap\" file NOT an vyr file\r\n"
+              "\r\n"
+              "Press OK and the file will be scanned to attempt\r\n"
+              "to recover tracks contained inside.\r\n"
+              "\r\n"
+              "This may not recover tracks properly so check results.");
     EXPECT_GE(window.yields, 1);
     EXPECT_TRUE(state.scanned);
     EXPECT_EQ(window.albumLabel, "");  // the scanner blanks the notice when it ends
 }
 
-TEST_F(LoadAlbumTest, offers_a_scan_when_no_header_is_found)
+TEST_F(load_album, offers_a_scan_when_no_header_is_found)
 {
     struct Case {
         MessageAnswer answer;
@@ -160,7 +168,13 @@ TEST_F(LoadAlbumTest, offers_a_scan_when_no_header_is_found)
         EXPECT_EQ(result.kind, FileKind::NoHeader);
         EXPECT_EQ(result.scan.has_value(), c.scanned);
         ASSERT_GE(window.messages.size(), 1u);
-        EXPECT_EQ(window.messages[0].text, msg::NoHeader("Plain.mp3"));
+        EXPECT_EQ(window.messages[0].text,
+                  "No valid vyr type Album header found.\r\n"
+                  "\r\n"
+                  "Plain.mp3\r\n"
+                  "is not an vyr Album file.\r\n"
+                  "\r\n"
+                  "Do you want to try a scan and recovery action ??");
         EXPECT_EQ(window.messages[0].buttons, MessageButtons::YesNo);
         EXPECT_EQ(window.ItemCount(), 0);
         EXPECT_EQ(state.scanned, c.scanned);
@@ -171,14 +185,14 @@ TEST_F(LoadAlbumTest, offers_a_scan_when_no_header_is_found)
     }
 }
 
-TEST_F(LoadAlbumTest, an_empty_file_keeps_the_list)
+TEST_F(load_album, an_empty_file_keeps_the_list)
 {
     FillListWithAnEarlierAlbum();
     EXPECT_EQ(Load("empty.vyr", "").kind, FileKind::NoHeader);
     EXPECT_EQ(window.ItemCount(), 1);
 }
 
-TEST_F(LoadAlbumTest, reports_a_path_it_cannot_read_and_keeps_the_reset_state)
+TEST_F(load_album, reports_a_path_it_cannot_read_and_keeps_the_reset_state)
 {
     state.albumPath = "earlier.vyr";
     state.tracks.Reset();
@@ -194,7 +208,7 @@ TEST_F(LoadAlbumTest, reports_a_path_it_cannot_read_and_keeps_the_reset_state)
     }
 }
 
-TEST_F(LoadAlbumTest, refuses_an_album_beyond_the_limits_with_the_reason)
+TEST_F(load_album, refuses_an_album_beyond_the_limits_with_the_reason)
 {
     EXPECT_EQ(Load("big.vyr", test::Album({"#EXTBYT:4294967296", "a.mp3", "#EXTBIN"}, std::string(100, 'x'))).kind,
               FileKind::Refused);

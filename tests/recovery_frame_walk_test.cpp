@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "recovery/FrameWalk.h"
 #include "support/ByteStream.h"
+#include "tests/TestFiles.h"
 
 // The frame walk's rules on streams built here frame by frame: where a track ends, what starts
 // one after a broken chain, and what is left over as gaps.

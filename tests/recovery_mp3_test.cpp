@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "recovery/ScanAndRecover.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
 
 // Real encoder output (scripts/make-mp3-material): lame's files with and without ID3 tags, CBR
 // with an "Info" frame and VBR with "Xing", joined here end to end, and one mp3wrap file.

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "recovery/HeaderNames.h"
+#include "tests/TestFiles.h"
 
 namespace vyr::recovery {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "recovery/ScanPrecisely.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
 
 // Real encoder output (scripts/make-mp3-material), one small file per family, joined here end
 // to end: every part must come back byte for byte, decode, and with the gaps cover the file.

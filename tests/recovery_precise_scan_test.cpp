@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "TestFiles.h"
 #include "album/AlbumState.h"
 #include "album/LoadAlbum.h"
 #include "extract/ExtractTicked.h"
@@ -11,6 +10,7 @@
 #include "recovery/ScanPrecisely.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RecordingWindow.h"
+#include "tests/TestFiles.h"
 
 // ScanPrecisely as the window and the CLI run it: the same reset, messages, list and end step
 // as the classic scan, and rows at their own offsets that ExtractTicked writes unchanged.

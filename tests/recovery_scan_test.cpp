@@ -5,7 +5,6 @@
 
 #include "album/AlbumState.h"
 #include "recovery/ScanAndRecover.h"
-#include "support/Messages.h"
 #include "support/Text.h"
 #include "tests/RecordingWindow.h"
 #include "tests/ScanMaterial.h"
@@ -15,9 +14,6 @@ namespace vyr::recovery {
 namespace {
 
 using album::MessageIcon;
-using support::msg::kAppTitle;
-using support::msg::kCannotLocate;
-using support::msg::kCannotRecover;
 using test::kSync;
 using test::TaggedPart;
 
@@ -132,9 +128,9 @@ TEST(recovery_scan, nothing_found_shows_the_notice_and_keeps_the_columns)
         scan.state.headerLength = 777;
         EXPECT_EQ(ScanOutcome::NothingFound, scan.Run(c.name, c.bytes)) << c.name;
         ASSERT_EQ(1u, scan.window.messages.size());
-        EXPECT_EQ(kCannotLocate, scan.window.messages[0].text);
+        EXPECT_EQ("Sorry cannot locate files to recover.", scan.window.messages[0].text);
         EXPECT_EQ(MessageIcon::Exclamation, scan.window.messages[0].icon);
-        EXPECT_EQ(kAppTitle, scan.window.messages[0].title);
+        EXPECT_EQ("vyr Extract", scan.window.messages[0].title);
         EXPECT_TRUE(scan.window.items.empty());
         ASSERT_EQ(1u, scan.window.columns.size());
         ASSERT_EQ(1, scan.state.tracks.Count());
@@ -183,7 +179,7 @@ TEST(recovery_scan, a_list_that_refuses_a_row_fails_the_scan)
     RefusingWindow window;
     EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(state, window, dir / "a.vyr"));
     ASSERT_EQ(1u, window.messages.size());
-    EXPECT_EQ(kCannotRecover, window.messages[0].text);
+    EXPECT_EQ("Sorry cannot recover files.", window.messages[0].text);
     EXPECT_EQ(1u, window.items.size());
 }
 

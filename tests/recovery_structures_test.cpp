@@ -4,7 +4,6 @@
 #include <span>
 #include <string>
 
-#include "TestFiles.h"
 #include "recovery/ApeTag.h"
 #include "recovery/Id3v1Tag.h"
 #include "recovery/Id3v2Tag.h"
@@ -12,6 +11,7 @@
 #include "recovery/Mp3WrapIndex.h"
 #include "recovery/MpegHeader.h"
 #include "recovery/VbrHeader.h"
+#include "tests/TestFiles.h"
 
 // The on-disk structures the precise walk reads, each from a bounded span of bytes.
 namespace vyr::recovery {

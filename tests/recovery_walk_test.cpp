@@ -10,9 +10,9 @@
 
 #include "recovery/BlockWalk.h"
 #include "recovery/MarkerFinder.h"
-#include "recovery_naive_walk.h"
 #include "support/ByteStream.h"
 #include "tests/ScanMaterial.h"
+#include "tests/recovery_naive_walk.h"
 
 namespace vyr::recovery {
 namespace {

@@ -12,7 +12,7 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(shelldialogs_test, nul_separated_filter_gains_one_closing_separator)
+TEST(shell_dialogs, nul_separated_filter_gains_one_closing_separator)
 {
     struct Case {
         std::string filter;
@@ -27,14 +27,14 @@ TEST(shelldialogs_test, nul_separated_filter_gains_one_closing_separator)
     for (const Case& c : cases) EXPECT_EQ(NulSeparatedFilter(c.filter), c.expected) << c.filter;
 }
 
-TEST(shelldialogs_test, open_filter_of_five_entries_has_ten_separators)
+TEST(shell_dialogs, open_filter_of_five_entries_has_ten_separators)
 {
     const std::string converted = NulSeparatedFilter(std::string(msg::kOpenFilter));
     EXPECT_EQ(std::count(converted.begin(), converted.end(), '\0'), 10);
     EXPECT_EQ(converted.find('|'), std::string::npos);
 }
 
-TEST(shelldialogs_test, open_filter_becomes_name_filters_in_order)
+TEST(shell_dialogs, open_filter_becomes_name_filters_in_order)
 {
     const std::vector<std::string> expected = {
         "Album (*.vyr *.m3u *.mp3 *.albw)",
@@ -46,7 +46,7 @@ TEST(shelldialogs_test, open_filter_becomes_name_filters_in_order)
     EXPECT_EQ(NameFilters(msg::kOpenFilter), expected);
 }
 
-TEST(shelldialogs_test, name_filters_add_patterns_the_description_lacks)
+TEST(shell_dialogs, name_filters_add_patterns_the_description_lacks)
 {
     struct Case {
         std::string filter;
@@ -63,7 +63,7 @@ TEST(shelldialogs_test, name_filters_add_patterns_the_description_lacks)
     for (const Case& c : cases) EXPECT_EQ(NameFilters(c.filter), c.expected) << c.filter;
 }
 
-TEST(shelldialogs_test, trim_at_nul_keeps_the_answer_only)
+TEST(shell_dialogs, trim_at_nul_keeps_the_answer_only)
 {
     struct Case {
         std::string buffer;
@@ -80,7 +80,7 @@ TEST(shelldialogs_test, trim_at_nul_keeps_the_answer_only)
     for (const Case& c : cases) EXPECT_EQ(TrimAtNul(c.buffer), c.expected);
 }
 
-TEST(shelldialogs_test, browse_start_folder_keeps_a_root)
+TEST(shell_dialogs, browse_start_folder_keeps_a_root)
 {
     struct Case {
         std::string folder;

@@ -11,10 +11,10 @@
 #include <iterator>
 #include <memory>
 
-#include "AlbumFiles.h"
-#include "ScriptedShell.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
+#include "tests/app/AlbumFiles.h"
+#include "tests/app/ScriptedShell.h"
 
 using vyr::app::frmAlbum;
 using vyr::app::TrackListView;

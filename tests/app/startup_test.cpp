@@ -9,16 +9,14 @@
 #include <memory>
 #include <set>
 
-#include "AlbumFiles.h"
-#include "ScriptedShell.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/frmAlbum.h"
-#include "support/Messages.h"
+#include "tests/app/AlbumFiles.h"
+#include "tests/app/ScriptedShell.h"
 
 using namespace vyr::app;
 using vyr::album::MessageIcon;
-namespace msg = vyr::support::msg;
 
 Q_DECLARE_METATYPE(vyr::app::StartAction)
 
@@ -123,9 +121,14 @@ private slots:
         frmAlbum window(shell);
         window.LoadStep(wrap);
         QVERIFY(shell.messages.size() >= 1);
-        QCOMPARE(shell.messages[0].text, std::string(msg::kAlbumWrapFile));
+        QCOMPARE(shell.messages[0].text, std::string("This file is an ALBW \"Album Wrap\" file NOT an vyr file\r\n"
+                                                     "\r\n"
+                                                     "Press OK and the file will be scanned to attempt\r\n"
+                                                     "to recover tracks contained inside.\r\n"
+                                                     "\r\n"
+                                                     "This may not recover tracks properly so check results."));
         QVERIFY(shell.messages[0].icon == MessageIcon::Exclamation);
-        QCOMPARE(shell.messages.back().text, std::string(msg::kCannotLocate));
+        QCOMPARE(shell.messages.back().text, std::string("Sorry cannot locate files to recover."));
     }
 
     void load_step_takes_a_relative_name_from_the_working_folder()
@@ -158,13 +161,21 @@ private slots:
         frmAlbum window(shell);
         shell.openAnswers = {lower, upper};
         window.OpenCommand();
-        QCOMPARE(shell.messages.front().text, std::string(msg::kScanNotice));
-        QCOMPARE(shell.messages.back().text, std::string(msg::kCannotLocate));
+        QCOMPARE(shell.messages.front().text, std::string("Press OK and the file will be scanned to attempt\r\n"
+                                                          "to recover tracks contained inside.\r\n"
+                                                          "\r\n"
+                                                          "This may not recover tracks properly so check results."));
+        QCOMPARE(shell.messages.back().text, std::string("Sorry cannot locate files to recover."));
 
         shell.messages.clear();
         window.OpenCommand();  // the loader asks whether to scan; the shell says No
         QCOMPARE(shell.messages.size(), 1u);
-        QCOMPARE(shell.messages[0].text, msg::NoHeader("JOINED.ALBW"));
+        QCOMPARE(shell.messages[0].text, std::string("No valid vyr type Album header found.\r\n"
+                                                     "\r\n"
+                                                     "JOINED.ALBW\r\n"
+                                                     "is not an vyr Album file.\r\n"
+                                                     "\r\n"
+                                                     "Do you want to try a scan and recovery action ??"));
 
         window.OpenCommand();  // cancelled: nothing more
         QCOMPARE(shell.messages.size(), 1u);

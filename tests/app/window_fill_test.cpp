@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "AlbumFiles.h"
-#include "ScriptedShell.h"
 #include "app/TrackListModel.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
+#include "tests/app/AlbumFiles.h"
+#include "tests/app/ScriptedShell.h"
 
 using vyr::app::frmAlbum;
 using vyr::app::TrackListView;

@@ -16,16 +16,14 @@
 #include <cmath>
 #include <memory>
 
-#include "AlbumFiles.h"
-#include "ScriptedShell.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
-#include "support/Messages.h"
+#include "tests/app/AlbumFiles.h"
+#include "tests/app/ScriptedShell.h"
 
 using vyr::album::MessageIcon;
 using vyr::app::frmAlbum;
 using vyr::app::TrackListView;
-namespace msg = vyr::support::msg;
 
 // Collects every line Qt's message log gets (qDebug, qWarning...: what would go to stderr)
 // while it lives, in place of the test's own handler.
@@ -305,12 +303,15 @@ private slots:
             m_window->State().targetFolder = "/music/";
             Choose(index)->click();
             QCOMPARE(m_shell->messages.size(), 1u);
-            QCOMPARE(m_shell->messages[0].text, std::string(msg::kOpenAlbumFirst));
+            QCOMPARE(m_shell->messages[0].text, std::string("Open and Album file first."));
             QVERIFY(m_shell->messages[0].icon == MessageIcon::Information);
             // Then the open dialog, which the test cancels.
             QCOMPARE(m_shell->openCalls.size(), 1u);
-            QCOMPARE(m_shell->openCalls[0].title, std::string(msg::kOpenDialogTitle));
-            QCOMPARE(m_shell->openCalls[0].filter, std::string(msg::kOpenFilter));
+            QCOMPARE(m_shell->openCalls[0].title, std::string("Open Album file"));
+            QCOMPARE(
+                m_shell->openCalls[0].filter,
+                std::string("Album (*.vyr;*.m3u;*.mp3;*.albw)|*.vyr;*.m3u;*.mp3;*.albw|(*.vyr)|*.vyr|(*.m3u)|*.m3u|"
+                            "(*.mp3)|*.mp3|Any file (*.*)|*.*"));
             QCOMPARE(m_shell->openCalls[0].initialFolder, std::string("/music/"));
             QCOMPARE(List()->ItemCount(), 0);
         }
@@ -322,7 +323,7 @@ private slots:
         m_shell->openCalls.clear();
         m_window->findChild<QToolButton*>("cmdExtract")->click();
         QCOMPARE(m_shell->messages.size(), 1u);
-        QCOMPARE(m_shell->messages[0].text, std::string(msg::kOpenAlbumFirst));
+        QCOMPARE(m_shell->messages[0].text, std::string("Open and Album file first."));
         QCOMPARE(m_shell->openCalls.size(), 1u);  // the open command ran, not a busy window's no-op
     }
 
@@ -351,7 +352,10 @@ private slots:
         }
         // Empty text is ignored silently; every unsafe name is refused with a message.
         QCOMPARE(m_shell->messages.size(), std::size(refused) - 1);
-        QCOMPARE(m_shell->messages[0].text, msg::RenameRefused("../escape.mp3"));
+        QCOMPARE(m_shell->messages[0].text,
+                 std::string("This name cannot be used for a file:\r\n"
+                             "../escape.mp3\r\n"
+                             "Names may not contain / or \\ or control characters, nor be . or .."));
     }
 
     void any_key_release_starts_editing_the_selected_row()
