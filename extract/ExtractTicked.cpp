@@ -114,6 +114,56 @@ bool RoomFor(const album::TrackEntry& track, const album::AlbumState& state, alb
     return true;
 }
 
+// First row (1-based) of this run that claimed each name, so a second row of the same name is
+// reported instead of being taken for a file that was already there.
+using NameClaims = std::map<std::string, int, std::less<>>;
+
+// Settles a ticked row that is not to be copied: no size, an unsafe or repeated name, or a
+// file of that name there already. False when the row is to be written.
+bool SettledWithoutCopy(const album::TrackEntry& track, int row, NameClaims& claimed, const RunFiles& files,
+                        RowReport& line)
+{
+    if (!track.hasByteCount) {
+        line.status = RowStatus::NoSize;
+        return true;
+    }
+    if (!support::IsPlainFileName(track.fileName)) {
+        line.status = RowStatus::UnsafeName;
+        line.reason = msg::kReasonBadName;
+        return true;
+    }
+    if (const auto [first, isNew] = claimed.try_emplace(track.fileName, row + 1); !isNew) {
+        line.status = RowStatus::Failed;
+        line.reason = msg::DuplicateName(first->second);
+        return true;
+    }
+    if (files.Present(track.fileName)) {
+        line.status = RowStatus::Exists;
+        return true;
+    }
+    return false;
+}
+
+// Asks for the target folder when the toggle is on; a cancel keeps the folder and still extracts.
+void ChooseTarget(album::AlbumState& state, album::AlbumWindow& window)
+{
+    if (!window.ChooseTargetFolder()) return;
+    const std::string chosen = window.BrowseForFolder(state.targetFolder, msg::kSelectFolderTitle);
+    if (!chosen.empty()) state.targetFolder = support::AddTrailingBackslash(chosen);
+}
+
+// The bar counts the rows that can be written.
+void StartProgress(const album::TrackTable& tracks, album::AlbumWindow& window)
+{
+    int eligible = 0;
+    for (int row = 0; row < tracks.Count(); ++row)
+        if (IsTicked(window, row) && tracks[row].hasByteCount) ++eligible;
+    // A range of 0 to 0 makes a progress bar spin as if busy; a run with nothing to write shows
+    // an empty bar instead.
+    window.SetProgressRange(0, std::max(eligible, 1));
+    window.SetProgressValue(0);
+}
+
 }  // namespace
 
 std::string_view StatusName(RowStatus status)
@@ -158,20 +208,9 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
         return report;
     }
 
-    if (window.ChooseTargetFolder()) {
-        const std::string chosen = window.BrowseForFolder(state.targetFolder, msg::kSelectFolderTitle);
-        // A cancel keeps the folder and still extracts.
-        if (!chosen.empty()) state.targetFolder = support::AddTrailingBackslash(chosen);
-    }
-
+    ChooseTarget(state, window);
     const album::TrackTable& tracks = state.tracks;
-    int eligible = 0;
-    for (int row = 0; row < tracks.Count(); ++row)
-        if (IsTicked(window, row) && tracks[row].hasByteCount) ++eligible;
-    // A range of 0 to 0 makes a progress bar spin as if busy; a run with nothing to write shows
-    // an empty bar instead.
-    window.SetProgressRange(0, std::max(eligible, 1));
-    window.SetProgressValue(0);
+    StartProgress(tracks, window);
 
     RunFiles files(state);
     CopyOptions options;
@@ -179,9 +218,7 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
     options.sync = settings.sync;
     options.stopRequested = settings.stopRequested;
 
-    // First row (1-based) of this run that claimed each name, so a second row of the same
-    // name is reported instead of being taken for a file that was already there.
-    std::map<std::string, int, std::less<>> claimed;
+    NameClaims claimed;
     int done = 0;
     const std::vector<std::int64_t> offsets = album::RowOffsets(state);
     for (int row = 0; row < tracks.Count() && !report.stopped; ++row) {
@@ -191,25 +228,7 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
         }
         const album::TrackEntry& track = tracks[row];
         RowReport& line = report.rows.emplace_back(RowReport{row, track.fileName, RowStatus::Unticked, {}});
-        if (!IsTicked(window, row)) continue;
-        if (!track.hasByteCount) {
-            line.status = RowStatus::NoSize;
-            continue;
-        }
-        if (!support::IsPlainFileName(track.fileName)) {
-            line.status = RowStatus::UnsafeName;
-            line.reason = msg::kReasonBadName;
-            continue;
-        }
-        if (const auto [first, isNew] = claimed.try_emplace(track.fileName, row + 1); !isNew) {
-            line.status = RowStatus::Failed;
-            line.reason = msg::DuplicateName(first->second);
-            continue;
-        }
-        if (files.Present(track.fileName)) {
-            line.status = RowStatus::Exists;
-            continue;
-        }
+        if (!IsTicked(window, row) || SettledWithoutCopy(track, row, claimed, files, line)) continue;
         if (!RoomFor(track, state, window, volumes, line)) continue;
 
         const CopyResult copied = files.Copy(track, offsets[static_cast<std::size_t>(row)], options);
