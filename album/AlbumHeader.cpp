@@ -49,8 +49,10 @@ namespace {
 std::string Quoted(std::string_view value)
 {
     constexpr std::size_t kMaxQuotedCharacters = 64;
-    return "\"" + support::TerminalText(support::ToDisplayText(support::TrimSpaces(value)), kMaxQuotedCharacters) +
-           "\"";
+    std::string quoted(1, '"');
+    quoted += support::TerminalText(support::ToDisplayText(support::TrimSpaces(value)), kMaxQuotedCharacters);
+    quoted += '"';
+    return quoted;
 }
 
 // The values the lines above a file name left for its row. They are read once, where their
