@@ -70,7 +70,12 @@ FileKind ClassifyFile(const std::string& path)
     if (!file.Open(path).Ok()) return FileKind::Unreadable;
     const HeaderScan scan = ScanHeader(file);
     if (scan.readError != 0) return FileKind::Unreadable;
-    switch (scan.kind) {
+    return FileKindOf(scan.kind);
+}
+
+FileKind FileKindOf(HeaderKind kind)
+{
+    switch (kind) {
     case HeaderKind::Album: return FileKind::Album;
     case HeaderKind::ZipArchive: return FileKind::ZipArchive;
     case HeaderKind::AlbumWrap: return FileKind::AlbumWrap;

@@ -6,6 +6,7 @@
 
 #include "album/AlbumState.h"
 #include "album/AlbumWindow.h"
+#include "album/FirstPass.h"
 #include "album/ScanOutcome.h"
 
 namespace vyr::album {
@@ -42,5 +43,8 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
 
 // What the first pass makes of a file, without touching any state: the kind a load would find.
 FileKind ClassifyFile(const std::string& path);
+
+// The kind of file a header of that kind makes; a file the pass could read whole.
+FileKind FileKindOf(HeaderKind kind);
 
 }  // namespace vyr::album

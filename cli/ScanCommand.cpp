@@ -28,17 +28,6 @@ struct ScanOptions {
     bool precise = false;
 };
 
-album::FileKind FileKindOf(album::HeaderKind kind)
-{
-    switch (kind) {
-    case album::HeaderKind::Album: return album::FileKind::Album;
-    case album::HeaderKind::ZipArchive: return album::FileKind::ZipArchive;
-    case album::HeaderKind::AlbumWrap: return album::FileKind::AlbumWrap;
-    case album::HeaderKind::NoHeader: break;
-    }
-    return album::FileKind::NoHeader;
-}
-
 int RunScan(const ScanOptions& options)
 {
     album::AlbumState state;
@@ -59,7 +48,7 @@ int RunScan(const ScanOptions& options)
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json) {
-        const album::FileKind fileKind = options.precise ? album::ClassifyFile(path) : FileKindOf(kind);
+        const album::FileKind fileKind = options.precise ? album::ClassifyFile(path) : album::FileKindOf(kind);
         WriteAlbumJson(std::cout, options.file, album::KindName(fileKind), state, window);
     } else if (status == kExitOk)
         PrintAlbum(std::cout, state, window);

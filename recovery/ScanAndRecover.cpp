@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "album/TrackList.h"
+#include "album/FirstPass.h"
 #include "recovery/BlockWalk.h"
 #include "recovery/HeaderNames.h"
 #include "recovery/ScanSteps.h"
@@ -94,24 +94,18 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     return ListScannedRows(state, window);
 }
 
-ScanOutcome ScanAndTell(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
-                        album::HeaderKind* kind)
-{
-    return RunScan(window, [&] { return Scan(state, window, path, kind); });
-}
-
 }  // namespace
 
 ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
 {
-    return ScanAndTell(state, window, path, nullptr);
+    return RunScan(window, [&] { return Scan(state, window, path, nullptr); });
 }
 
 ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
                            album::HeaderKind& kind)
 {
     kind = album::HeaderKind::NoHeader;
-    return ScanAndTell(state, window, path, &kind);
+    return RunScan(window, [&] { return Scan(state, window, path, &kind); });
 }
 
 }  // namespace vyr::recovery

@@ -1,7 +1,6 @@
 #include "support/FolderListing.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "support/PathHelpers.h"
 
