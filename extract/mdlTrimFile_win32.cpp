@@ -113,7 +113,8 @@ CopyResult CopyBytes(HANDLE source, HANDLE target, std::int64_t start, std::int6
         OVERLAPPED from = At(start + done);
         if (!::ReadFile(source, buffer.data(), want, &got, &from)) {
             const DWORD error = ::GetLastError();
-            if (error != ERROR_HANDLE_EOF) return Fail(CopyError::ReadFailed, msg::kReasonRead, support::ErrnoFromWin32(error));
+            if (error != ERROR_HANDLE_EOF)
+                return Fail(CopyError::ReadFailed, msg::kReasonRead, support::ErrnoFromWin32(error));
         }
         // The album shrank under the copy.
         if (got == 0) return Fail(CopyError::ReadFailed, msg::kReasonAlbumEnded);
@@ -140,7 +141,8 @@ CopyResult Finish(HANDLE target, std::int64_t count, const CopyOptions& options)
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(target, &size)) return Fail(CopyError::WriteFailed, msg::kReasonWrite, LastErrno());
     if (size.QuadPart != count) return Fail(CopyError::WriteFailed, msg::kReasonWrongLength);
-    if (options.sync && !::FlushFileBuffers(target)) return Fail(CopyError::WriteFailed, msg::kReasonWrite, LastErrno());
+    if (options.sync && !::FlushFileBuffers(target))
+        return Fail(CopyError::WriteFailed, msg::kReasonWrite, LastErrno());
     return {};
 }
 
@@ -188,7 +190,8 @@ int RemoveLeftoverParts(const support::Folder& folder)
     do {
         const std::string name = support::Utf8FromWide(found.cFileName);
         const std::int32_t owner = PartOwner(name);
-        if (owner == 0 || static_cast<DWORD>(owner) == ::GetCurrentProcessId() || ProcessRuns(static_cast<DWORD>(owner)))
+        if (owner == 0 || static_cast<DWORD>(owner) == ::GetCurrentProcessId() ||
+            ProcessRuns(static_cast<DWORD>(owner)))
             continue;
         if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
         const std::optional<std::wstring> path = support::WidePath(folder.PathOf(name));
