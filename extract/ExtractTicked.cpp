@@ -1,7 +1,5 @@
 #include "extract/ExtractTicked.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 
@@ -70,12 +68,7 @@ public:
 
     // A non-empty file of that name is there already; a link at the name counts for what it
     // leads to, as a reader would see it.
-    bool Present(const std::string& name) const
-    {
-        struct stat info {};
-        return m_folderOpened.Ok() && ::fstatat(m_folder.Descriptor(), name.c_str(), &info, 0) == 0 &&
-               S_ISREG(info.st_mode) && info.st_size > 0;
-    }
+    bool Present(const std::string& name) const { return m_folderOpened.Ok() && m_folder.HasNonEmptyFile(name); }
 
     CopyResult Copy(const album::TrackEntry& track, std::int64_t start, const CopyOptions& options) const
     {

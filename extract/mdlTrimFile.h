@@ -5,10 +5,11 @@
 #include <string>
 #include <string_view>
 
-#include "extract/SystemCalls.h"
 #include "support/File.h"
 
 namespace vyr::extract {
+
+class SystemCalls;
 
 enum class CopyError {
     None,
@@ -37,9 +38,11 @@ struct CopyOptions {
     std::function<void(std::int64_t)> progress;
     std::int64_t progressStep = 16 << 20;
     // Copy through our own buffer instead of the kernel; tests use it to run the fallback.
+    // Linux only: Windows always copies through the buffer.
     bool kernelCopy = true;
     // Keep the bytes in flight under a hidden name instead of none, as on file systems without
-    // unnamed files; tests use it to run that path.
+    // unnamed files; tests use it to run that path. Linux only: Windows has no unnamed files, so
+    // its bytes in flight always have a hidden name.
     bool unnamedTemp = true;
     // Flush the bytes to the medium before the file gets its name, and the folder after it: a
     // track that has its name is then whole on the disk even if the machine goes down or the
@@ -48,7 +51,7 @@ struct CopyOptions {
     // Asked between the copy's steps; once it answers true the copy stops, leaves nothing behind
     // and reports Stopped.
     std::function<bool()> stopRequested;
-    // The system calls the copy makes; the real ones unless a test passes its own.
+    // Linux's system calls the copy makes; the real ones unless a test passes its own.
     const SystemCalls* calls = nullptr;
 };
 
@@ -66,8 +69,9 @@ CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std:
                          const std::string& sourcePath, const CopyOptions& options = {});
 
 // A copy that was killed on the way leaves its temporary file behind where the file system has
-// no unnamed files: ".vyr-part-<pid>-<n>". This removes those of `folder` whose process no
-// longer runs, if they are regular files of this user, and nothing else. Returns how many.
+// no unnamed files (on Windows always): ".vyr-part-<pid>-<n>". This removes those of `folder`
+// whose process no longer runs, if they are regular files (on Linux of this user), and nothing
+// else. Returns how many.
 int RemoveLeftoverParts(const support::Folder& folder);
 
 }  // namespace vyr::extract

@@ -86,12 +86,32 @@ public:
 
     OpenResult Open(const std::string& path);
     void Close();
+#ifdef _WIN32
+    bool IsOpen() const { return m_handle != nullptr; }
+    // `name` in this folder as a path for the Windows calls: the folder's full path joined with
+    // "\". Win32 has no call that creates, renames or removes a file relative to an open folder
+    // (only the native NtCreateFile takes a folder handle), so names are reached by path. The
+    // folder is held open without delete sharing, so it cannot be renamed or removed while it is
+    // held and the path still leads to the folder that was opened.
+    std::string PathOf(std::string_view name) const;
+#else
     bool IsOpen() const { return m_fd >= 0; }
     // -1 when closed. Still owned here.
     int Descriptor() const { return m_fd; }
+#endif
+    // Something is at `name`: a file, a folder, or a link, which is not followed.
+    bool HasEntry(const std::string& name) const;
+    // A regular file of at least one byte is at `name`; a link counts for what it leads to, as a
+    // reader would see it.
+    bool HasNonEmptyFile(const std::string& name) const;
 
 private:
+#ifdef _WIN32
+    void* m_handle = nullptr;
+    std::string m_path;  // full, ends in "\"
+#else
     int m_fd = -1;
+#endif
 };
 
 }  // namespace vyr::support

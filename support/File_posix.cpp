@@ -126,4 +126,16 @@ void Folder::Close()
     m_fd = -1;
 }
 
+bool Folder::HasEntry(const std::string& name) const
+{
+    struct stat info {};
+    return m_fd >= 0 && ::fstatat(m_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool Folder::HasNonEmptyFile(const std::string& name) const
+{
+    struct stat info {};
+    return m_fd >= 0 && ::fstatat(m_fd, name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+}
+
 }  // namespace vyr::support

@@ -113,4 +113,77 @@ IoResult File::ReadAt(std::int64_t offset, std::span<unsigned char> into)
 // The system's read-ahead is chosen when a file is opened; there is nothing to tell it later.
 void File::ExpectSequentialReads() const {}
 
+Folder::Folder(Folder&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_path(std::exchange(other.m_path, {}))
+{
+}
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_handle = std::exchange(other.m_handle, nullptr);
+        m_path = std::exchange(other.m_path, {});
+    }
+    return *this;
+}
+
+OpenResult Folder::Open(const std::string& path)
+{
+    Close();
+    const std::optional<std::wstring> wide = WidePath(path);
+    if (!wide) return OpenResult{OpenError::CannotOpen, EILSEQ};
+    if (wide->empty()) return OpenResult{OpenError::CannotOpen, ENOENT};
+    // The full path now, so a later change of the working folder cannot move where names lead.
+    const DWORD length = ::GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    if (length == 0 || ::GetFullPathNameW(wide->c_str(), length, full.data(), nullptr) >= length)
+        return OpenResult{OpenError::CannotOpen, ErrnoFromWin32(::GetLastError())};
+    full.resize(full.find(L'\0'));
+    // Read and write sharing only: while the handle is held nobody can rename or remove it.
+    HANDLE handle = ::CreateFileW(full.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return OpenResult{OpenError::CannotOpen, ErrnoFromWin32(::GetLastError())};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::CloseHandle(handle);
+        return OpenResult{OpenError::NotFolder, 0};
+    }
+    m_handle = handle;
+    m_path = Utf8FromWide(full);
+    if (!m_path.ends_with('\\') && !m_path.ends_with('/')) m_path += '\\';
+    return {};
+}
+
+void Folder::Close()
+{
+    if (m_handle != nullptr) ::CloseHandle(m_handle);
+    m_handle = nullptr;
+    m_path.clear();
+}
+
+std::string Folder::PathOf(std::string_view name) const { return m_path + std::string(name); }
+
+bool Folder::HasEntry(const std::string& name) const
+{
+    const std::optional<std::wstring> wide = WidePath(PathOf(name));
+    // The attributes are those of a link itself, never of what it leads to.
+    return m_handle != nullptr && wide && ::GetFileAttributesW(wide->c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Folder::HasNonEmptyFile(const std::string& name) const
+{
+    const std::optional<std::wstring> wide = WidePath(PathOf(name));
+    if (m_handle == nullptr || !wide) return false;
+    // Opened without the backup flag, a folder fails here; a link is followed.
+    HANDLE handle =
+        ::CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    const bool nonEmpty = KindOf(handle) == OpenError::None && ::GetFileSizeEx(handle, &size) && size.QuadPart > 0;
+    ::CloseHandle(handle);
+    return nonEmpty;
+}
+
 }  // namespace vyr::support

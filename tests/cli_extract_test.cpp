@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -67,6 +69,9 @@ TEST(cli_extract, writes_the_rows_not_yet_in_the_output_folder)
 
 TEST(cli_extract, names_without_a_folder_are_taken_from_the_working_folder)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the expected lines end the folder in a slash";
+#endif
     struct Case {
         const char* name;
         Strings arguments;
@@ -118,6 +123,9 @@ TEST(cli_extract, tracks_and_rename_choose_and_name_rows_before_the_run)
 // each stray byte as U+FFFD, and the status of what was done.
 TEST(cli_extract, json_stays_valid_when_a_folder_or_a_new_name_is_not_utf8)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names are UTF-16: a folder name that is not UTF-8 cannot be made";
+#endif
     TempDir dir;
     const std::string folder = dir / "Caf\xE9";
     std::filesystem::create_directory(folder);
@@ -207,6 +215,7 @@ TEST(cli_extract, several_files_are_each_their_own_album)
     EXPECT_EQ(ReadFile(one / "c.mp3"), kData.substr(3000, 3000));
 }
 
+#ifndef _WIN32
 // True once the process holds a file open in `folder`: the copy's temporary, named or not.
 bool WritesInto(pid_t pid, const std::string& folder)
 {
@@ -255,6 +264,7 @@ TEST(cli_extract, a_stop_signal_during_a_copy_leaves_nothing_and_ends_with_128_a
         EXPECT_TRUE(Entries(out.folder()).empty());
     }
 }
+#endif
 
 TEST(cli_extract, sync_flushes_and_the_help_says_the_default_follows_cp)
 {

@@ -137,6 +137,9 @@ std::string TaggedPart(std::size_t size)
 // output prints them, and the exit status still tells how the command went.
 TEST(cli_json, paths_and_names_that_are_not_utf8_never_stop_the_output)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows names are UTF-16: a file name that is not UTF-8 cannot be made";
+#endif
     TempDir dir;
     const std::string latin1 = "Mix\xE9";
     WriteFile(dir / (latin1 + ".alb"), TaggedPart(3000) + TaggedPart(4000));

@@ -132,7 +132,7 @@ TEST(cli_list, exits_2_for_usage_errors_and_unreadable_or_refused_files)
                                                          {"list", "--bogus", "x"},
                                                          {"nothing"},
                                                          {"list", dir / "missing.vyr"},
-                                                         {"list", dir.path()},
+                                                         {"list", dir.path().string()},
                                                          {"list", dir / "big.vyr"}};
     for (const auto& arguments : cases) {
         const CliRun run = RunCli(arguments);

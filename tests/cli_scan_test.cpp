@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <nlohmann/json.hpp>
 
@@ -108,6 +110,7 @@ TEST(cli_scan, json_kind_is_the_loaders_verdict_from_the_scans_own_reads)
     }
 }
 
+#ifndef _WIN32
 TEST(cli_scan, a_sparse_3_gib_file_scans_in_bounded_memory)
 {
     // Zeros but for two parts far apart: no frame sync near the front, so a scanner that kept the
@@ -139,6 +142,7 @@ TEST(cli_scan, a_sparse_3_gib_file_scans_in_bounded_memory)
     // Kilobytes; generous for the sanitizers' own shadow memory, far below the file's size.
     EXPECT_LT(usage.ru_maxrss, 128 * 1024);
 }
+#endif
 
 }  // namespace
 }  // namespace vyr::test
