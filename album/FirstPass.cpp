@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "support/ReadBuffer.h"
 #include "support/Text.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -321,14 +322,14 @@ HeaderScan ScanHeader(support::ByteStream& source)
     constexpr std::size_t kFirstPiece = std::size_t{64} << 10;
     constexpr std::size_t kPiece = std::size_t{256} << 10;
     FirstPass pass(source.Length());
-    std::vector<unsigned char> buffer(kFirstPiece);
+    support::ReadBuffer buffer(kPiece);
     std::int64_t offset = 0;
-    for (;;) {
-        const support::IoResult read = source.ReadAt(offset, buffer);
+    for (std::size_t piece = kFirstPiece;; piece = kPiece) {
+        const std::span<unsigned char> room = buffer.For(offset).first(piece);
+        const support::IoResult read = source.ReadAt(offset, room);
         if (!read.Ok()) return pass.Finish(read.error);
-        if (read.count == 0 || !pass.Feed({buffer.data(), read.count})) break;
+        if (read.count == 0 || !pass.Feed(room.first(read.count))) break;
         offset += static_cast<std::int64_t>(read.count);
-        buffer.resize(kPiece);
     }
     return pass.Finish();
 }

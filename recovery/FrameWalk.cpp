@@ -11,6 +11,7 @@
 #include "recovery/Lyrics3Tag.h"
 #include "recovery/MpegHeader.h"
 #include "recovery/VbrHeader.h"
+#include "support/ReadBuffer.h"
 
 namespace vyr::recovery {
 
@@ -34,11 +35,9 @@ bool StartsWith(Bytes bytes, std::string_view text)
 // bulk that the walk jumps over is never read.
 class Reader {
 public:
-    Reader(support::ByteStream& source, std::size_t windowBytes) : m_source(source), m_length(source.Length())
+    Reader(support::ByteStream& source, std::size_t windowBytes)
+        : m_source(source), m_length(source.Length()), m_buffer(WindowFor(windowBytes, m_length))
     {
-        // Never more than the file holds: a small file costs a small buffer.
-        const auto window = static_cast<std::int64_t>(std::max(windowBytes, kMinFrameWindowBytes));
-        m_buffer.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(window, m_length))));
     }
 
     std::int64_t Length() const { return m_length; }
@@ -53,7 +52,7 @@ public:
         if (offset < m_start || offset + wanted > m_start + m_count) Fill(offset);
         if (offset < m_start || offset + wanted > m_start + m_count) return {};
         const auto skip = static_cast<std::size_t>(offset - m_start);
-        return Bytes(m_buffer.data() + skip, static_cast<std::size_t>(m_count) - skip);
+        return Bytes(m_bytes.data() + skip, static_cast<std::size_t>(m_count) - skip);
     }
 
     // Bytes from offset on into a buffer of their own, for a block that may outgrow a window.
@@ -74,8 +73,9 @@ private:
         m_count = 0;
         if (m_error != 0) return;
         const auto ask = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.size()), m_length - offset));
-        const support::IoResult read = m_source.ReadAt(offset, {m_buffer.data(), ask});
+            std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.Capacity()), m_length - offset));
+        m_bytes = m_buffer.For(offset);
+        const support::IoResult read = m_source.ReadAt(offset, m_bytes.first(ask));
         if (!read.Ok()) {
             m_error = read.error;
             return;
@@ -83,9 +83,17 @@ private:
         m_count = static_cast<std::int64_t>(read.count);
     }
 
+    // Never more than the file holds: a small file costs a small buffer.
+    static std::size_t WindowFor(std::size_t windowBytes, std::int64_t length)
+    {
+        const auto window = static_cast<std::int64_t>(std::max(windowBytes, kMinFrameWindowBytes));
+        return static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(window, length)));
+    }
+
     support::ByteStream& m_source;
     std::int64_t m_length;
-    std::vector<unsigned char> m_buffer;
+    support::ReadBuffer m_buffer;
+    std::span<unsigned char> m_bytes;
     std::int64_t m_start = 0;
     std::int64_t m_count = 0;
     int m_error = 0;

@@ -24,7 +24,7 @@ WindowReader::WindowReader(ByteStream& source, WindowLayout layout, Prepare prep
         m_layout.zeros;
     const auto slots =
         static_cast<std::size_t>(std::min<std::int64_t>(m_layout.slots, std::max<std::int64_t>(m_count, 1)));
-    m_buffers.assign(slots, std::vector<unsigned char>(capacity));
+    m_buffers.assign(slots, ReadBuffer(capacity));
     m_windows.resize(slots);
     m_ready.assign(slots, -1);
     m_layout.slots = static_cast<int>(slots);
@@ -75,7 +75,6 @@ const Window* WindowReader::Next()
 void WindowReader::Fill(std::int64_t index)
 {
     Window& window = m_windows[Slot(index)];
-    std::vector<unsigned char>& buffer = m_buffers[Slot(index)];
     const auto size = static_cast<std::int64_t>(m_layout.size);
     window.index = index;
     window.slot = Slot(index);
@@ -83,9 +82,10 @@ void WindowReader::Fill(std::int64_t index)
     window.ownEnd = std::min(m_length, window.ownStart + size);
     window.start = std::max<std::int64_t>(0, window.ownStart - static_cast<std::int64_t>(m_layout.lead));
     window.end = std::min(m_length, window.ownEnd + static_cast<std::int64_t>(m_layout.slack));
+    const std::span<unsigned char> buffer = m_buffers[Slot(index)].For(window.start);
     window.bytes = buffer;
     const IoResult read =
-        m_source.ReadAt(window.start, {buffer.data(), static_cast<std::size_t>(window.end - window.start)});
+        m_source.ReadAt(window.start, buffer.first(static_cast<std::size_t>(window.end - window.start)));
     window.error = read.error;
     // A stream that shrank since it was measured reads as zeros from there on, as past its end.
     std::memset(buffer.data() + read.count, 0, buffer.size() - read.count);

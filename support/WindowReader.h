@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/ByteStream.h"
+#include "support/ReadBuffer.h"
 
 namespace vyr::support {
 
@@ -74,7 +75,7 @@ private:
     Prepare m_prepare;
     std::int64_t m_length;
     std::int64_t m_count;
-    std::vector<std::vector<unsigned char>> m_buffers;
+    std::vector<ReadBuffer> m_buffers;
     std::vector<Window> m_windows;
     std::int64_t m_current = -1;
 
