@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
 
 #include "support/ReadBuffer.h"
 #include "support/Text.h"
+#include "support/WindowReader.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -318,18 +320,34 @@ HeaderScan FirstPass::Finish(int readError)
 
 HeaderScan ScanHeader(support::ByteStream& source)
 {
-    // A header is small: the first read is too. Past it the pieces grow, for files without one.
+    // A header is small: the first read is too, on this thread.
     constexpr std::size_t kFirstPiece = std::size_t{64} << 10;
-    constexpr std::size_t kPiece = std::size_t{256} << 10;
     FirstPass pass(source.Length());
-    support::ReadBuffer buffer(kPiece);
-    std::int64_t offset = 0;
-    for (std::size_t piece = kFirstPiece;; piece = kPiece) {
-        const std::span<unsigned char> room = buffer.For(offset).first(piece);
-        const support::IoResult read = source.ReadAt(offset, room);
-        if (!read.Ok()) return pass.Finish(read.error);
-        if (read.count == 0 || !pass.Feed(room.first(read.count))) break;
-        offset += static_cast<std::int64_t>(read.count);
+    support::ReadBuffer first(kFirstPiece);
+    const support::IoResult read = source.ReadAt(0, first.For(0));
+    if (!read.Ok()) return pass.Finish(read.error);
+    if (read.count == 0 || !pass.Feed(first.For(0).first(read.count)) || read.count < kFirstPiece) return pass.Finish();
+
+    // A file without one is read on to half its length: on reader threads that also find the
+    // line ends and tags, while this thread follows the lines.
+    support::WindowLayout layout;
+    // Windows of a sixteenth of the file, 256 KiB to 1 MiB: a large file is read in large
+    // pieces, and a header of moderate size is not outweighed by the buffers that read it.
+    layout.size = std::clamp(std::bit_floor(static_cast<std::size_t>(source.Length()) / 16), std::size_t{256} << 10,
+                             std::size_t{1} << 20);
+    layout.slots = 3;
+    layout.from = static_cast<std::int64_t>(kFirstPiece);
+    std::vector<std::vector<LineEvent>> events(static_cast<std::size_t>(layout.slots));
+    support::WindowReader windows(source, layout, [&events](const support::Window& window) {
+        std::vector<LineEvent>& found = events[window.slot];
+        found.clear();
+        IndexLines(window.Read(), found);
+    });
+    while (const support::Window* window = windows.Next()) {
+        if (window->error != 0) return pass.Finish(window->error);
+        if (!pass.Feed(window->Read(), events[window->slot])) break;
+        // A file that shrank since it was measured ends where its bytes did.
+        if (window->readEnd < window->ownEnd) break;
     }
     return pass.Finish();
 }

@@ -15,8 +15,9 @@ WindowReader::WindowReader(ByteStream& source, WindowLayout layout, Prepare prep
 {
     m_layout.size = std::max<std::size_t>(m_layout.size, 1);
     m_layout.slots = std::max(m_layout.slots, 2);
+    m_layout.from = std::clamp<std::int64_t>(m_layout.from, 0, m_length);
     const auto size = static_cast<std::int64_t>(m_layout.size);
-    m_count = (m_length + size - 1) / size;
+    m_count = (m_length - m_layout.from + size - 1) / size;
     // A small stream needs no more room than its own bytes and the zeros after them.
     const std::size_t capacity =
         static_cast<std::size_t>(std::min<std::int64_t>(
@@ -78,7 +79,7 @@ void WindowReader::Fill(std::int64_t index)
     const auto size = static_cast<std::int64_t>(m_layout.size);
     window.index = index;
     window.slot = Slot(index);
-    window.ownStart = index * size;
+    window.ownStart = m_layout.from + index * size;
     window.ownEnd = std::min(m_length, window.ownStart + size);
     window.start = std::max<std::int64_t>(0, window.ownStart - static_cast<std::int64_t>(m_layout.lead));
     window.end = std::min(m_length, window.ownEnd + static_cast<std::int64_t>(m_layout.slack));
@@ -87,6 +88,7 @@ void WindowReader::Fill(std::int64_t index)
     const IoResult read =
         m_source.ReadAt(window.start, buffer.first(static_cast<std::size_t>(window.end - window.start)));
     window.error = read.error;
+    window.readEnd = window.start + static_cast<std::int64_t>(read.count);
     // A stream that shrank since it was measured reads as zeros from there on, as past its end.
     std::memset(buffer.data() + read.count, 0, buffer.size() - read.count);
     if (window.error != 0 || !m_prepare) return;

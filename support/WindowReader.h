@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -14,16 +15,19 @@
 
 namespace vyr::support {
 
-// Window k of a stream: the bytes from k × size − lead to (k + 1) × size + slack, cut to the
-// stream, so that a reader at work near the window's edges finds what it needs in one window.
+// Window k of a stream: the bytes from from + k × size − lead to from + (k + 1) × size + slack,
+// cut to the stream, so that a reader at work near the window's edges finds what it needs in one window.
 struct Window {
     std::int64_t index = 0;
     std::int64_t start = 0;  // stream offset of bytes[0]
-    // Stream offset where the window's own part begins and ends: k × size to (k + 1) × size,
-    // cut to the stream. The own parts of all windows lie end to end.
+    // Stream offset where the window's own part begins and ends: from + k × size to
+    // from + (k + 1) × size, cut to the stream. The own parts of all windows lie end to end.
     std::int64_t ownStart = 0;
     std::int64_t ownEnd = 0;
     std::int64_t end = 0;  // stream offset past the last byte asked for; zeros follow up to capacity
+    // Stream offset past the last byte the read gave: before `end` only when the stream shrank
+    // since it was measured (those bytes read as zeros) or the read failed.
+    std::int64_t readEnd = 0;
     std::size_t slot = 0;  // which buffer holds it: results a prepare step keeps per window go there
     int error = 0;  // errno of a read that failed; the bytes then are void
     std::span<const unsigned char> bytes;  // end − start bytes, then zeros: every buffer's capacity
@@ -32,10 +36,17 @@ struct Window {
     {
         return bytes.subspan(static_cast<std::size_t>(ownStart - start), static_cast<std::size_t>(ownEnd - ownStart));
     }
+    // The own part up to where the read ended.
+    std::span<const unsigned char> Read() const
+    {
+        return Own().first(static_cast<std::size_t>(std::clamp(readEnd, ownStart, ownEnd) - ownStart));
+    }
 };
 
 struct WindowLayout {
     std::size_t size = std::size_t{1} << 20;
+    // Stream offset where window 0's own part begins: the windows cover the stream from there.
+    std::int64_t from = 0;
     std::size_t lead = 0;
     std::size_t slack = 0;
     std::size_t zeros = 0;  // bytes of zeros at least after a window's data, for reads past the end
