@@ -105,6 +105,41 @@ TEST(first_pass, the_stream_reader_keeps_lines_and_tags_across_its_reads)
     }
 }
 
+// A file that shrank after it was measured: its length says more bytes than its reads give.
+class ShrunkStream final : public support::ByteStream {
+public:
+    ShrunkStream(std::string_view bytes, std::int64_t measured) : m_bytes(bytes), m_measured(measured) {}
+    std::int64_t Length() const override { return m_measured; }
+    support::IoResult ReadAt(std::int64_t offset, std::span<unsigned char> into) override
+    {
+        return m_bytes.ReadAt(offset, into);
+    }
+
+private:
+    support::MemoryStream m_bytes;
+    std::int64_t m_measured;
+};
+
+TEST(first_pass, a_file_that_shrank_ends_where_its_bytes_end)
+{
+    // Lines past the first read, then the end: the reads past it give nothing, not zeros that
+    // would lengthen the last line. The end falls inside a window and on a window's edge.
+    for (const std::size_t size : {std::size_t{300'000}, std::size_t{64 << 10} + (256 << 10)}) {
+        std::string bytes;
+        while (bytes.size() < size) bytes += std::string(40, 'n') + ".mp3\r\n";
+        bytes.resize(size);
+        constexpr std::int64_t kMeasured = 8 << 20;
+        FirstPass untilTheEnd(kMeasured);
+        untilTheEnd.Feed(Bytes(bytes));
+        const HeaderScan expected = untilTheEnd.Finish();
+        ShrunkStream shrunk(bytes, kMeasured);
+        const HeaderScan scan = ScanHeader(shrunk);
+        EXPECT_EQ(0, scan.readError) << size;
+        EXPECT_EQ(HeaderKind::NoHeader, scan.kind) << size;
+        ExpectSameScan(expected, scan, "shrank to " + std::to_string(size));
+    }
+}
+
 // Bytes made of the pieces the line rules react to, so that vector edges meet them everywhere.
 std::string RandomHeaderBytes(std::mt19937& random)
 {
