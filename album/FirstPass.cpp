@@ -56,6 +56,33 @@ void IndexScalar(const unsigned char* bytes, std::size_t n, std::size_t from, st
     }
 }
 
+// The tag that starts at `at`, when it lies wholly inside the n bytes.
+inline void SummarizeTag(const unsigned char* bytes, std::size_t n, std::size_t at, LineSummary& summary)
+{
+    for (const Tag& tag : kTags)
+        if (n - at >= tag.text.size() && std::memcmp(bytes + at, tag.text.data(), tag.text.size()) == 0) {
+            if (tag.mark == LineMark::Id3)
+                summary.lastId3 = static_cast<std::int64_t>(at);
+            else
+                summary.verdictTag = true;
+            return;
+        }
+}
+
+void SummarizeScalar(const unsigned char* bytes, std::size_t n, std::size_t from, LineSummary& summary)
+{
+    for (std::size_t i = from; i < n; ++i) {
+        const unsigned char b = bytes[i];
+        if (b == '\r') {
+            ++summary.lineEnds;
+            summary.lastLineEnd = static_cast<std::int64_t>(i);
+            if (i + 1 < n && bytes[i + 1] == '\n') ++summary.pairedEnds;
+        } else if (b == 'E' || b == 'A' || b == 'I') {
+            SummarizeTag(bytes, n, i, summary);
+        }
+    }
+}
+
 #ifdef VYR_X86
 
 // Every mask bit k means: byte k is a CR, or bytes k and k + 1 may begin a tag (E X, A l, I D,
@@ -120,6 +147,46 @@ __attribute__((target("avx2"))) void IndexAvx2(const unsigned char* bytes, std::
     IndexScalar(bytes, n, pos, events);
 }
 
+// Bits for 32 bytes: CRs, LFs one byte further on, and the pairs that may begin a tag.
+struct SummaryMasks {
+    std::uint32_t cr;
+    std::uint32_t lfAfter;
+    std::uint32_t tags;
+};
+
+__attribute__((target("avx2"))) inline SummaryMasks SummaryMasksAvx2(const unsigned char* at, __m256i first,
+                                                                     __m256i second)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
+    const __m256i pairs = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
+                                           _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
+    return {static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('\r')))),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, _mm256_set1_epi8('\n')))),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(pairs))};
+}
+
+// Counts 64 bytes a turn: the line ends take no branch at all, only the rare tag candidates do.
+__attribute__((target("avx2,popcnt,lzcnt"))) void SummarizeAvx2(const unsigned char* bytes, std::size_t n,
+                                                                LineSummary& summary)
+{
+    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstBytes.data()));
+    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondBytes.data()));
+    std::size_t pos = 0;
+    for (; pos + 65 <= n; pos += 64) {
+        const SummaryMasks low = SummaryMasksAvx2(bytes + pos, first, second);
+        const SummaryMasks high = SummaryMasksAvx2(bytes + pos + 32, first, second);
+        const std::uint64_t cr = low.cr | std::uint64_t{high.cr} << 32;
+        const std::uint64_t lfAfter = low.lfAfter | std::uint64_t{high.lfAfter} << 32;
+        summary.lineEnds += static_cast<std::uint32_t>(std::popcount(cr));
+        summary.pairedEnds += static_cast<std::uint32_t>(std::popcount(cr & lfAfter));
+        if (cr != 0) summary.lastLineEnd = static_cast<std::int64_t>(pos + 63 - std::countl_zero(cr));
+        for (std::uint64_t tags = low.tags | std::uint64_t{high.tags} << 32; tags != 0; tags &= tags - 1)
+            SummarizeTag(bytes, n, pos + static_cast<std::size_t>(std::countr_zero(tags)), summary);
+    }
+    SummarizeScalar(bytes, n, pos, summary);
+}
+
 bool HasAvx2()
 {
     static const bool has = __builtin_cpu_supports("avx2");
@@ -176,6 +243,48 @@ void IndexLines(std::span<const unsigned char> bytes, std::vector<LineEvent>& ev
     IndexScalar(data, n, 0, events);
 }
 
+LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind kind)
+{
+    LineSummary summary;
+#ifdef VYR_X86
+    if ((kind == LineIndexKind::Best || kind == LineIndexKind::Avx2) && HasAvx2()) {
+        SummarizeAvx2(bytes.data(), bytes.size(), summary);
+        return summary;
+    }
+#endif
+    (void)kind;
+    SummarizeScalar(bytes.data(), bytes.size(), 0, summary);
+    return summary;
+}
+
+PieceIndex::PieceIndex(int slots, bool refused)
+    : m_events(static_cast<std::size_t>(slots)),
+      m_summaries(static_cast<std::size_t>(slots)),
+      m_summarized(static_cast<std::size_t>(slots), 0),
+      m_canSummarize(LineIndexAvailable(LineIndexKind::Avx2)),
+      m_refused(refused)
+{
+}
+
+void PieceIndex::Prepare(std::size_t slot, std::span<const unsigned char> bytes)
+{
+    // Without the vector unit, counting lines costs as much as following them.
+    m_summarized[slot] = m_canSummarize && m_refused.load(std::memory_order_relaxed) ? 1 : 0;
+    if (m_summarized[slot] != 0) {
+        m_summaries[slot] = SummarizeLines(bytes);
+        return;
+    }
+    m_events[slot].clear();
+    IndexLines(bytes, m_events[slot]);
+}
+
+bool PieceIndex::Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes)
+{
+    const bool more = m_summarized[slot] != 0 ? pass.Feed(bytes, m_summaries[slot]) : pass.Feed(bytes, m_events[slot]);
+    if (pass.Refused()) m_refused.store(true, std::memory_order_relaxed);
+    return more;
+}
+
 FirstPass::FirstPass(std::int64_t fileLength) : m_fileLength(fileLength) {}
 
 bool FirstPass::Feed(std::span<const unsigned char> bytes)
@@ -214,9 +323,63 @@ bool FirstPass::Feed(std::span<const unsigned char> bytes, std::span<const LineE
     }
     const std::span<const unsigned char> rest = bytes.subspan(lineStart);
     AppendToLine(rest);
+    CarryOver(rest);
+    return true;
+}
+
+bool FirstPass::Feed(std::span<const unsigned char> bytes, const LineSummary& summary)
+{
+    if (m_done) return false;
+    return Skim(bytes, summary) || Feed(bytes);
+}
+
+// The lines of a piece counted from its summary, with the state EndLine would leave after each
+// of them in turn. That needs a header already refused, so that no line is stored; no tag that
+// could give a verdict, in the piece or in the line it continues; and a header length that stays
+// within half of the file, which it then did at every line end before. False, with nothing
+// changed, for a piece that must be followed line by line.
+bool FirstPass::Skim(std::span<const unsigned char> bytes, const LineSummary& summary)
+{
+    if (!m_refusal || m_head.size() < 4 || bytes.empty() || summary.verdictTag || m_hasExtBin || m_hasAlbumWrap)
+        return false;
+    const std::size_t lineStart = m_skipLineFeed && bytes[0] == '\n' ? 1 : 0;
+    const unsigned straddling = m_carry.empty() ? 0u : StraddlingMarks(bytes.subspan(lineStart));
+    if ((straddling & ~(1u << static_cast<unsigned>(LineMark::Id3))) != 0) return false;
+
+    std::size_t restStart = lineStart;
+    bool hasId3 = m_hasId3 || straddling != 0;
+    if (summary.lineEnds > 0) {
+        const auto last = static_cast<std::size_t>(summary.lastLineEnd);
+        const bool lastPaired = last + 1 < bytes.size() && bytes[last + 1] == '\n';
+        // Each line adds its bytes and 2; the line ends themselves are no line's bytes.
+        const auto content = static_cast<std::int64_t>(last - lineStart) - (summary.lineEnds - 1) -
+                             (summary.pairedEnds - (lastPaired ? 1 : 0));
+        const std::int64_t length = m_scan.headerLength + m_lineLength + content + 2 * std::int64_t{summary.lineEnds};
+        if (2 * length > m_fileLength) return false;
+        m_scan.headerLength = length;
+        m_scan.linesCounted += static_cast<int>(summary.lineEnds);
+        m_lineLength = 0;
+        m_overlong = false;
+        m_carry.clear();
+        restStart = last + 1 + (lastPaired ? 1 : 0);
+        hasId3 = summary.lastId3 >= static_cast<std::int64_t>(restStart);
+        m_skipLineFeed = last + 1 == bytes.size();
+    } else {
+        hasId3 = hasId3 || summary.lastId3 >= 0;
+        m_skipLineFeed = false;
+    }
+    m_hasId3 = hasId3;
+    const std::span<const unsigned char> rest = bytes.subspan(restStart);
+    m_lineLength += static_cast<std::int64_t>(rest.size());
+    CarryOver(rest);
+    return true;
+}
+
+// The line's last bytes, for a tag that the next piece completes.
+void FirstPass::CarryOver(std::span<const unsigned char> rest)
+{
     m_carry.append(AsText(rest.last(std::min(rest.size(), kCarryBytes))));
     if (m_carry.size() > kCarryBytes) m_carry.erase(0, m_carry.size() - kCarryBytes);
-    return true;
 }
 
 // Only a real ZIP signature at the very start makes an archive: a "PK" inside a title does not.
@@ -235,12 +398,21 @@ void FirstPass::CheckZipSignature(std::span<const unsigned char> bytes)
 // A tag that began in the last piece and goes on in this one: the index of neither saw it whole.
 void FirstPass::CheckStraddlingTags(std::span<const unsigned char> bytes)
 {
+    const unsigned marks = StraddlingMarks(bytes);
+    for (const Tag& tag : kTags)
+        if ((marks & (1u << static_cast<unsigned>(tag.mark))) != 0) Mark(tag.mark);
+}
+
+unsigned FirstPass::StraddlingMarks(std::span<const unsigned char> bytes) const
+{
     std::string edge = m_carry;
     edge.append(AsText(bytes.first(std::min(bytes.size(), kCarryBytes))));
+    unsigned marks = 0;
     for (const Tag& tag : kTags)
         for (std::size_t start = 0; start < m_carry.size(); ++start)
             if (start + tag.text.size() > m_carry.size() && edge.compare(start, tag.text.size(), tag.text) == 0)
-                Mark(tag.mark);
+                marks |= 1u << static_cast<unsigned>(tag.mark);
+    return marks;
 }
 
 void FirstPass::Mark(LineMark mark)
@@ -337,15 +509,12 @@ HeaderScan ScanHeader(support::ByteStream& source)
                              std::size_t{1} << 20);
     layout.slots = 3;
     layout.from = static_cast<std::int64_t>(kFirstPiece);
-    std::vector<std::vector<LineEvent>> events(static_cast<std::size_t>(layout.slots));
-    support::WindowReader windows(source, layout, [&events](const support::Window& window) {
-        std::vector<LineEvent>& found = events[window.slot];
-        found.clear();
-        IndexLines(window.Read(), found);
-    });
+    PieceIndex index(layout.slots, pass.Refused());
+    support::WindowReader windows(
+        source, layout, [&index](const support::Window& window) { index.Prepare(window.slot, window.Read()); });
     while (const support::Window* window = windows.Next()) {
         if (window->error != 0) return pass.Finish(window->error);
-        if (!pass.Feed(window->Read(), events[window->slot])) break;
+        if (!index.Feed(pass, window->slot, window->Read())) break;
         // A file that shrank since it was measured ends where its bytes did.
         if (window->readEnd < window->ownEnd) break;
     }

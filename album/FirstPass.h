@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -55,6 +56,19 @@ bool LineIndexAvailable(LineIndexKind kind);
 void IndexLines(std::span<const unsigned char> bytes, std::vector<LineEvent>& events,
                 LineIndexKind kind = LineIndexKind::Best);
 
+// What a piece holds for a pass that only counts its lines, once the header has been refused and
+// no line is stored any more: its line ends, and the tags in it.
+struct LineSummary {
+    std::uint32_t lineEnds = 0;  // CRs
+    std::uint32_t pairedEnds = 0;  // CRs with an LF right after them inside the piece
+    std::int64_t lastLineEnd = -1;  // offset of the last CR
+    std::int64_t lastId3 = -1;  // offset of the last "ID3" that lies wholly inside
+    bool verdictTag = false;  // an "EXTBIN" or "AlbumWrap" lies wholly inside
+};
+
+// The summary of `bytes` (at most 4 GiB). Pure, as IndexLines is.
+LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind kind = LineIndexKind::Best);
+
 // The first pass, fed the file front to back in pieces of any size: lines end at a CR, a LF right
 // after it belongs to that line end, a lone LF stays in the line. It reads until "EXTBIN", the
 // end of the file, or the header length passing half of the file's length, and never needs the
@@ -67,8 +81,14 @@ public:
     bool Feed(std::span<const unsigned char> bytes);
     // The same, with the events IndexLines found in exactly these bytes.
     bool Feed(std::span<const unsigned char> bytes, std::span<const LineEvent> events);
+    // The same, with the summary SummarizeLines made of exactly these bytes. A piece that only
+    // adds to the count of lines is counted from it; any other is followed line by line.
+    bool Feed(std::span<const unsigned char> bytes, const LineSummary& summary);
 
     bool Done() const { return m_done; }
+    // The header has been refused: from here on lines are only counted, and pieces with a
+    // LineSummary go fastest.
+    bool Refused() const { return m_refusal.has_value(); }
     // The verdict. Before it stood, the end of the file (or a read that failed with readError)
     // ends the pass: text after the last line end is then a line when it is not empty.
     HeaderScan Finish(int readError = 0);
@@ -76,6 +96,10 @@ public:
 private:
     void CheckZipSignature(std::span<const unsigned char> bytes);
     void CheckStraddlingTags(std::span<const unsigned char> bytes);
+    // Which tags (a bit for each LineMark) begin in the carried bytes and end in these.
+    unsigned StraddlingMarks(std::span<const unsigned char> bytes) const;
+    bool Skim(std::span<const unsigned char> bytes, const LineSummary& summary);
+    void CarryOver(std::span<const unsigned char> rest);
     void Mark(LineMark mark);
     void AppendToLine(std::span<const unsigned char> segment);
     void EndLine();
@@ -98,6 +122,26 @@ private:
     bool m_hasId3 = false;
     std::string m_carry;  // the line's last bytes, for a tag cut by the end of a piece
     bool m_skipLineFeed = false;  // the last piece ended with a CR
+};
+
+// What reader threads find in the pieces of a stream for the pass that follows it on another
+// thread, one result for each of a reader's slots: every line end and tag, or once the header has
+// been refused, only the summary. Prepare runs on a reader thread, Feed on the pass's own, after
+// the piece in that slot was prepared.
+class PieceIndex {
+public:
+    // `refused`: the pass was refused before its first piece.
+    PieceIndex(int slots, bool refused);
+    void Prepare(std::size_t slot, std::span<const unsigned char> bytes);
+    // The pass fed the piece that Prepare saw in that slot; false once the verdict stands.
+    bool Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes);
+
+private:
+    std::vector<std::vector<LineEvent>> m_events;
+    std::vector<LineSummary> m_summaries;
+    std::vector<std::uint8_t> m_summarized;  // not vector<bool>: readers write their slots at once
+    bool m_canSummarize;
+    std::atomic<bool> m_refused{false};
 };
 
 // The first pass over a whole stream, read front to back in large pieces.

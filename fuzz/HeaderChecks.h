@@ -132,19 +132,23 @@ inline void CheckVerdict(const album::HeaderScan& scan, const ReferenceHeader& e
 }
 
 // The bytes behind filler lines that carry them past the reader's first 64 KiB, to where reader
-// threads take over in windows, with as many bytes again after them so that the header may
-// stay under half of the file. The edge falls within the input's first 4 KiB, where its first
+// threads take over in windows, with enough bytes after them that the header stays under half
+// of the file. The edge falls within the input's first 4 KiB, where its first
 // byte says.
-inline std::string PastTheFirstRead(std::string_view bytes)
+// With `refused`, the filler first passes the limit of lines, so that the pass only counts the
+// input's lines.
+inline std::string PastTheFirstRead(std::string_view bytes, bool refused = false)
 {
     constexpr std::size_t kFirstRead = std::size_t{64} << 10;
     const std::size_t span = std::min<std::size_t>(bytes.size(), 4096);
     const std::size_t shift = span == 0 ? 0 : static_cast<unsigned char>(bytes[0]) * 61 % span;
-    std::string out;
+    std::string out = refused ? "a\r" + std::string(album::kMaxHeaderLines, '\r') : std::string();
     while (out.size() + 1002 <= kFirstRead - shift) out += std::string(1000, 'z') + "\r\n";
     out.append(kFirstRead - shift - out.size(), 'z');
     out += bytes;
-    out.append(out.size(), 'x');
+    // A line's bytes count at most twice (a lone CR counts 2), so three times as many again
+    // keep any header within half of the file.
+    out.append(3 * out.size(), 'x');
     return out;
 }
 
@@ -155,6 +159,10 @@ inline Violations CheckHeaderBytes(std::string_view bytes)
     support::MemoryStream movedSource(moved);
     const album::HeaderScan movedScan = album::ScanHeader(movedSource);
     if (!movedScan.refusal) CheckVerdict(movedScan, ReadReferenceHeader(moved), "past the first read: ", out);
+    // A refused header still has its verdict and its length.
+    const std::string counted = PastTheFirstRead(bytes, true);
+    support::MemoryStream countedSource(counted);
+    CheckVerdict(album::ScanHeader(countedSource), ReadReferenceHeader(counted), "lines only counted: ", out);
 
     support::MemoryStream source(bytes);
     const album::HeaderScan scan = album::ScanHeader(source);

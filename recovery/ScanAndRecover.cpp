@@ -18,21 +18,18 @@ namespace {
 // window's line ends and tags ahead; the pass itself runs in file order on the walk's thread.
 class FirstPassObserver final : public PieceObserver {
 public:
-    FirstPassObserver(std::int64_t length, int slots) : m_pass(length), m_events(static_cast<std::size_t>(slots)) {}
+    FirstPassObserver(std::int64_t length, int slots) : m_pass(length), m_index(slots, false) {}
 
     void Prepare(const support::Window& window) override
     {
-        if (!m_wanted.load(std::memory_order_relaxed)) return;
-        std::vector<album::LineEvent>& events = m_events[window.slot];
-        events.clear();
-        album::IndexLines(window.Own(), events);
+        if (m_wanted.load(std::memory_order_relaxed)) m_index.Prepare(window.slot, window.Own());
     }
 
     bool Take(const support::Window& window) override
     {
         if (window.error != 0) {
             m_error = window.error;
-        } else if (m_pass.Feed(window.Own(), m_events[window.slot])) {
+        } else if (m_index.Feed(m_pass, window.slot, window.Own())) {
             return true;
         }
         m_wanted.store(false, std::memory_order_relaxed);
@@ -47,7 +44,7 @@ public:
 
 private:
     album::FirstPass m_pass;
-    std::vector<std::vector<album::LineEvent>> m_events;  // by the window's slot
+    album::PieceIndex m_index;
     std::atomic<bool> m_wanted{true};
     int m_error = 0;
 };

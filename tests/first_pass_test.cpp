@@ -179,6 +179,73 @@ TEST(first_pass, every_index_kind_finds_the_same_events)
     }
 }
 
+// The summary as the events of the same bytes tell it.
+LineSummary SummaryFromEvents(std::string_view bytes)
+{
+    std::vector<LineEvent> events;
+    IndexLines(Bytes(bytes), events, LineIndexKind::Scalar);
+    LineSummary summary;
+    for (const LineEvent& event : events) {
+        if (event.mark == LineMark::LineEnd) {
+            ++summary.lineEnds;
+            summary.lastLineEnd = event.offset;
+            if (event.offset + 1 < bytes.size() && bytes[event.offset + 1] == '\n') ++summary.pairedEnds;
+        } else if (event.mark == LineMark::Id3) {
+            summary.lastId3 = event.offset;
+        } else {
+            summary.verdictTag = true;
+        }
+    }
+    return summary;
+}
+
+TEST(first_pass, every_summary_kind_counts_what_the_events_show)
+{
+    std::mt19937 random(16);
+    for (int round = 0; round < 300; ++round) {
+        const std::string bytes = RandomHeaderBytes(random);
+        const LineSummary expected = SummaryFromEvents(bytes);
+        for (const LineIndexKind kind : {LineIndexKind::Scalar, LineIndexKind::Avx2, LineIndexKind::Best}) {
+            if (!LineIndexAvailable(kind)) continue;
+            const LineSummary summary = SummarizeLines(Bytes(bytes), kind);
+            EXPECT_EQ(expected.lineEnds, summary.lineEnds) << "round " << round;
+            EXPECT_EQ(expected.pairedEnds, summary.pairedEnds) << "round " << round;
+            EXPECT_EQ(expected.lastLineEnd, summary.lastLineEnd) << "round " << round;
+            EXPECT_EQ(expected.lastId3, summary.lastId3) << "round " << round;
+            EXPECT_EQ(expected.verdictTag, summary.verdictTag) << "round " << round;
+        }
+    }
+}
+
+TEST(first_pass, a_refused_header_counted_from_summaries_reads_as_followed_line_by_line)
+{
+    // Past the limit of lines the pass only counts: pieces with their summaries must leave it
+    // where following every line would, up to the verdict, the half-length stop included.
+    const std::string refused = "a\r" + std::string(kMaxHeaderLines, '\r');
+    std::mt19937 random(17);
+    for (int round = 0; round < 60; ++round) {
+        std::string bytes = refused;
+        for (int part = 0; part < 4; ++part) bytes += RandomHeaderBytes(random);
+        // The refused lines count twice their bytes; the half of the file falls within the
+        // random lines or past them.
+        const std::size_t randomPart = bytes.size() - refused.size();
+        const auto length = static_cast<std::int64_t>(4 * refused.size() + random() % (4 * randomPart + 1));
+        const std::size_t piece = 1 + random() % 700;
+        FirstPass followed(length);
+        FirstPass counted(length);
+        bool followedOn = true;
+        bool countedOn = true;
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            const auto bytesAt = Bytes(std::string_view(bytes).substr(at, piece));
+            if (followedOn) followedOn = followed.Feed(bytesAt);
+            if (countedOn) countedOn = counted.Feed(bytesAt, SummarizeLines(bytesAt));
+            ASSERT_EQ(followedOn, countedOn) << "round " << round << ", at " << at;
+        }
+        const std::string what = "round " + std::to_string(round) + ", pieces of " + std::to_string(piece);
+        ExpectSameScan(followed.Finish(), counted.Finish(), what);
+    }
+}
+
 TEST(first_pass, random_files_in_random_pieces_agree_with_the_plain_reading)
 {
     std::mt19937 random(1116);
