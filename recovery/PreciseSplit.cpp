@@ -134,8 +134,11 @@ void ApplyAlbumHeader(const FrameWalkResult& walk, std::string_view leading, Pla
 std::string NameFor(const Plan& plan, std::size_t i, std::string_view listedName, const std::set<std::string>& taken,
                     NameSource& source)
 {
+    // As for the classic scan's names: one longer than a file system takes would fail the row
+    // when the next source could still name it.
     const auto usable = [&taken](const std::string& name) {
-        return !name.empty() && support::IsPlainFileName(name) && !taken.contains(name);
+        return !name.empty() && name.size() <= HeaderNames::kMaxNameBytes && support::IsPlainFileName(name) &&
+               !taken.contains(name);
     };
     const int row = static_cast<int>(i);
     if (i < plan.headerNames.size() && plan.headerNames[i]) {
