@@ -64,6 +64,8 @@ private:
     const unsigned char* At(std::int64_t offset) const { return m_window->bytes.data() + (offset - m_window->start); }
     std::int64_t FirstSync(std::int64_t from, std::int64_t to);
     BlockHits HitsIn(std::int64_t start, std::int64_t length);
+    std::int64_t NextHit(std::int64_t from);
+    std::int64_t SkipQuietPairs(std::int64_t p);
     bool FeedNames(std::int64_t to);
     bool Record(std::int64_t boundary);
     bool HeaderStep(std::int64_t start, std::int64_t length);
@@ -205,6 +207,39 @@ BlockHits Walker::HitsIn(std::int64_t start, std::int64_t length)
     return hits;
 }
 
+// File offset of the first marker in the current window at or past `from`, or the window's end.
+std::int64_t Walker::NextHit(std::int64_t from)
+{
+    const std::vector<MarkerHit>& all = *m_hits;
+    const std::int64_t relative = from - m_window->start;
+    while (m_cursor > 0 && static_cast<std::int64_t>(all[m_cursor - 1].offset) >= relative) --m_cursor;
+    while (m_cursor < all.size() && static_cast<std::int64_t>(all[m_cursor].offset) < relative) ++m_cursor;
+    return m_cursor < all.size() ? static_cast<std::int64_t>(all[m_cursor].offset) + m_window->start : m_window->end;
+}
+
+// A block without a marker only moves p: it is read a second time 5 bytes earlier, and the walk
+// then goes on 512 bytes from there. Where the marker list shows that the blocks at p, p - 5,
+// p + 507, p + 502, ... hold none, those pairs of readings are taken at once: the position
+// after the last of them, which the block rules reach by the same steps. Only pairs within the
+// current window, whose list holds every marker that lies inside it, and that the listener would
+// report as it does p (told once, at p, before this), are taken. Returns p when there are none.
+std::int64_t Walker::SkipQuietPairs(std::int64_t p)
+{
+    constexpr std::int64_t kPair = kBlock - kBackUp;
+    const std::int64_t earliest = p - 1 - kBackUp;  // where the second reading of p's block starts
+    if (!m_headerDone || p <= kBackUp || earliest < m_window->start) return p;
+    // The pair at q reads from q - 6 to q + 510, and the last block of the file runs past its end.
+    const std::int64_t before = std::min(NextHit(earliest), m_window->end);
+    std::int64_t last = std::min(before - kBlock + 1, m_length - kBlock);
+    if (m_listener != nullptr) {
+        const WalkListener::Stretch quiet = m_listener->QuietStretch(p, m_length);
+        if (quiet.first > p - kBackUp) return p;
+        last = std::min(last, quiet.last);
+    }
+    if (last < p) return p;
+    return p + ((last - p) / kPair + 1) * kPair;
+}
+
 bool Walker::FeedNames(std::int64_t to)
 {
     std::vector<unsigned char> chunk;
@@ -278,6 +313,12 @@ WalkResult Walker::Run()
         if (!HeaderStep(start, length)) {
             m_result.outcome = WalkOutcome::ReadFailed;
             break;
+        }
+        if (!backedUp && m_options.skipQuietBlocks) {
+            if (const std::int64_t next = SkipQuietPairs(p); next != p) {
+                p = next;
+                continue;
+            }
         }
 
         bool backUpWanted = false;

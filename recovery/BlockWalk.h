@@ -42,6 +42,9 @@ struct WalkOptions {
     int readers = 2;
     // Search each window for the markers on the reader threads, not on the walk's thread.
     bool searchOnReaders = true;
+    // Take the readings of blocks the marker list shows to be empty at once, not one by one;
+    // off, every block is read and reported, for tests to compare.
+    bool skipQuietBlocks = true;
     int maxRows = 32'767;
     std::int64_t maxByteCount = INT32_MAX;
     FinderKind finder = FinderKind::Best;
@@ -75,7 +78,8 @@ struct WalkResult {
 // (boundary at its frame's sync when it lies more than 36 bytes in); outside the first block a
 // found boundary moves p onto it. A block that yields nothing is read a second time 5 bytes
 // earlier. The walk searches whole windows for the markers once and answers each block from
-// that list, with exactly the results of searching every block byte by byte. The listener and
+// that list, taking runs of blocks that hold none at once, with exactly the results of searching
+// every block byte by byte. The listener and
 // the observer's Take are called on the caller's thread; only the reading and searching of the
 // windows ahead runs on the reader threads.
 WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options = {},

@@ -18,6 +18,12 @@ bool WindowProgress::OnBlock(std::int64_t position, std::int64_t length)
     return m_window.Yield();
 }
 
+WalkListener::Stretch WindowProgress::QuietStretch(std::int64_t position, std::int64_t length)
+{
+    if (position < m_from || position >= m_to) Locate(position, length);
+    return {m_from, m_to - 1};
+}
+
 void WindowProgress::Locate(std::int64_t position, std::int64_t length)
 {
     m_value = Value(position, length);

@@ -21,6 +21,9 @@ public:
     explicit WindowProgress(album::AlbumWindow& window) : m_window(window) {}
 
     bool OnBlock(std::int64_t position, std::int64_t length) override;
+    // The positions that show the same whole percent: a yield for each of them would only
+    // repeat the last.
+    Stretch QuietStretch(std::int64_t position, std::int64_t length) override;
 
     // 100 / (L / p) in floating point, as whole percent. It never falls as p grows: both
     // divisions round monotonically.

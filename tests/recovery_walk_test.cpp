@@ -426,5 +426,113 @@ TEST(recovery_block_walk, fast_walk_matches_the_literal_walk_on_random_files)
     }
 }
 
+// Reports in stretches of `width` positions, from 1, and logs what it is told.
+class GridListener final : public WalkListener {
+public:
+    explicit GridListener(std::int64_t width) : m_width(width) {}
+    bool OnBlock(std::int64_t position, std::int64_t) override
+    {
+        told.push_back(position);
+        return true;
+    }
+    Stretch QuietStretch(std::int64_t position, std::int64_t) override
+    {
+        const std::int64_t first = (position - 1) / m_width * m_width + 1;
+        return {first, first + m_width - 1};
+    }
+    std::vector<std::int64_t> told;
+
+private:
+    std::int64_t m_width;
+};
+
+// Every position told is one of the literal walk's, in its order; every one left out belongs to
+// the stretch of the one told last before it. Returns how many were left out.
+std::size_t ExpectToldAsRead(const std::vector<std::int64_t>& every, GridListener& grid, const std::string& what)
+{
+    std::size_t told = 0;
+    for (const std::int64_t position : every) {
+        if (told < grid.told.size() && grid.told[told] == position) {
+            ++told;
+            continue;
+        }
+        if (told == 0) {
+            ADD_FAILURE() << what << ": position " << position << " left out before any was told";
+            return 0;
+        }
+        const WalkListener::Stretch quiet = grid.QuietStretch(grid.told[told - 1], 0);
+        if (position < quiet.first || position > quiet.last) {
+            ADD_FAILURE() << what << ": position " << position << " left out outside the stretch told";
+            return 0;
+        }
+    }
+    EXPECT_EQ(grid.told.size(), told) << what << ": told a position the walk does not read";
+    return every.size() - told;
+}
+
+TEST(recovery_block_walk, blocks_taken_at_once_are_those_the_listener_would_hear_as_the_last)
+{
+    std::mt19937 random(77);
+    std::size_t untold = 0;
+    for (int round = 0; round < 200; ++round) {
+        // Sparse files: long quiet stretches between the pieces, so whole pairs of readings go.
+        Bytes file;
+        const std::size_t size = random() % 60000;
+        while (file.size() < size) {
+            file += RandomFile(random).substr(0, random() % 400);
+            file += Fill(random() % 6000, "a b"[random() % 3]);
+        }
+        const std::int64_t widths[] = {1, 2, 507, 1000, 4096, INT64_MAX / 2};
+        const std::int64_t width = widths[round % 6];
+        const std::string what = "round " + std::to_string(round) + " width " + std::to_string(width);
+
+        support::MemoryStream source(file);
+        WalkOptions options;
+        options.windowBytes = kMinWindowBytes + random() % 20000;
+        options.slots = 3;
+        options.skipQuietBlocks = false;
+        PositionLog every;
+        const WalkResult literal = WalkBlocks(source, &every, options);
+        ExpectSame(test::NaiveWalk(file), literal, what);
+
+        options.skipQuietBlocks = true;
+        GridListener grid(width);
+        ExpectSame(literal, WalkBlocks(source, &grid, options), what);
+        untold += ExpectToldAsRead(every.positions, grid, what);
+        if (width == 1) {
+            EXPECT_EQ(every.positions, grid.told) << what;
+        }
+    }
+    EXPECT_GT(untold, 2'000u);  // the walk did take blocks at once
+}
+
+// One marker after a long quiet stretch, at every place against the grid of readings, the
+// windows' edges and the file's end: a walk that takes quiet blocks at once must stop exactly
+// where the first block that holds it begins.
+TEST(recovery_block_walk, a_marker_after_quiet_blocks_is_met_wherever_it_lies)
+{
+    const Bytes markers[] = {TextTag(), "ID3\x03", kSync + Fill(30) + "Xing", "VBRI"};
+    for (std::size_t at = 2400; at < 2400 + 2 * (512 - 5) + 20; ++at) {
+        for (const Bytes& marker : markers) {
+            // A tag soon after: a block that holds both takes the tag, so a block that held the
+            // marker alone and was passed over shows.
+            const Bytes file =
+                Fill(100) + kSync + Fill(at - 102) + marker + Fill(at % 500) + TextTag() + Fill(at % 300);
+            const std::string what = "marker at " + std::to_string(at) + " size " + std::to_string(file.size());
+            support::MemoryStream source(file);
+            WalkOptions options;
+            options.windowBytes = kMinWindowBytes + (at * 7) % 1500;
+            options.skipQuietBlocks = false;
+            PositionLog every;
+            ExpectSame(test::NaiveWalk(file), WalkBlocks(source, &every, options), what);
+            options.skipQuietBlocks = true;
+            GridListener all(INT64_MAX / 2);
+            ExpectSame(test::NaiveWalk(file), WalkBlocks(source, &all, options), what);
+            ExpectToldAsRead(every.positions, all, what);
+            if (HasFailure()) return;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vyr::recovery
