@@ -147,43 +147,81 @@ __attribute__((target("avx2"))) void IndexAvx2(const unsigned char* bytes, std::
     IndexScalar(bytes, n, pos, events);
 }
 
-// Bits for 32 bytes: CRs, LFs one byte further on, and the pairs that may begin a tag.
-struct SummaryMasks {
-    std::uint32_t cr;
-    std::uint32_t lfAfter;
-    std::uint32_t tags;
-};
-
-__attribute__((target("avx2"))) inline SummaryMasks SummaryMasksAvx2(const unsigned char* at, __m256i first,
-                                                                     __m256i second)
+// The sum of the 32 bytes.
+__attribute__((target("avx2"))) inline std::uint64_t SumBytesAvx2(__m256i bytes)
 {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
-    const __m256i pairs = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
-                                           _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
-    return {static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, _mm256_set1_epi8('\r')))),
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, _mm256_set1_epi8('\n')))),
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(pairs))};
+    const __m256i sums = _mm256_sad_epu8(bytes, _mm256_setzero_si256());
+    return static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
 }
 
-// Counts 64 bytes a turn: the line ends take no branch at all, only the rare tag candidates do.
-__attribute__((target("avx2,popcnt,lzcnt"))) void SummarizeAvx2(const unsigned char* bytes, std::size_t n,
-                                                                LineSummary& summary)
+// Bits for 32 bytes: the pairs that may begin a tag.
+__attribute__((target("avx2"))) inline __m256i TagPairsAvx2(__m256i a, __m256i b, __m256i first, __m256i second)
+{
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
+                            _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
+}
+
+// Offset of the last CR in bytes[0, n), or -1.
+__attribute__((target("avx2,lzcnt"))) std::int64_t LastCrAvx2(const unsigned char* bytes, std::size_t n)
+{
+    const __m256i cr = _mm256_set1_epi8('\r');
+    std::size_t end = n;
+    for (; end >= 32; end -= 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + end - 32));
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, cr)));
+        if (mask != 0) return static_cast<std::int64_t>(end - 1 - static_cast<std::size_t>(std::countl_zero(mask)));
+    }
+    while (end > 0)
+        if (bytes[--end] == '\r') return static_cast<std::int64_t>(end);
+    return -1;
+}
+
+// Counts 64 bytes a turn with no branch but the rare tag candidates: each CR, and each CR with an
+// LF after it, adds one to a byte counter of its own lane, and the counters are summed before
+// they can overflow. The last CR is looked for once, from the end.
+__attribute__((target("avx2,lzcnt"))) void SummarizeAvx2(const unsigned char* bytes, std::size_t n,
+                                                         LineSummary& summary)
 {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstBytes.data()));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondBytes.data()));
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    // Two counts a turn at most in each lane: 127 turns fill a byte to 254.
+    constexpr std::size_t kTurns = 127;
+    std::uint64_t lineEnds = 0;
+    std::uint64_t pairedEnds = 0;
     std::size_t pos = 0;
-    for (; pos + 65 <= n; pos += 64) {
-        const SummaryMasks low = SummaryMasksAvx2(bytes + pos, first, second);
-        const SummaryMasks high = SummaryMasksAvx2(bytes + pos + 32, first, second);
-        const std::uint64_t cr = low.cr | std::uint64_t{high.cr} << 32;
-        const std::uint64_t lfAfter = low.lfAfter | std::uint64_t{high.lfAfter} << 32;
-        summary.lineEnds += static_cast<std::uint32_t>(std::popcount(cr));
-        summary.pairedEnds += static_cast<std::uint32_t>(std::popcount(cr & lfAfter));
-        if (cr != 0) summary.lastLineEnd = static_cast<std::int64_t>(pos + 63 - std::countl_zero(cr));
-        for (std::uint64_t tags = low.tags | std::uint64_t{high.tags} << 32; tags != 0; tags &= tags - 1)
-            SummarizeTag(bytes, n, pos + static_cast<std::size_t>(std::countr_zero(tags)), summary);
+    while (pos + 65 <= n) {
+        __m256i ends = _mm256_setzero_si256();
+        __m256i paired = _mm256_setzero_si256();
+        for (std::size_t turn = 0; turn < kTurns && pos + 65 <= n; ++turn, pos += 64) {
+            const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos));
+            const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 1));
+            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 32));
+            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 33));
+            const __m256i cr0 = _mm256_cmpeq_epi8(a0, cr);
+            const __m256i cr1 = _mm256_cmpeq_epi8(a1, cr);
+            ends = _mm256_sub_epi8(_mm256_sub_epi8(ends, cr0), cr1);
+            paired = _mm256_sub_epi8(paired, _mm256_and_si256(cr0, _mm256_cmpeq_epi8(b0, lf)));
+            paired = _mm256_sub_epi8(paired, _mm256_and_si256(cr1, _mm256_cmpeq_epi8(b1, lf)));
+            const __m256i tags0 = TagPairsAvx2(a0, b0, first, second);
+            const __m256i tags1 = TagPairsAvx2(a1, b1, first, second);
+            const __m256i tags = _mm256_or_si256(tags0, tags1);
+            if (_mm256_testz_si256(tags, tags) != 0) continue;
+            std::uint64_t at = static_cast<std::uint32_t>(_mm256_movemask_epi8(tags0)) |
+                               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(tags1))} << 32;
+            for (; at != 0; at &= at - 1)
+                SummarizeTag(bytes, n, pos + static_cast<std::size_t>(std::countr_zero(at)), summary);
+        }
+        lineEnds += SumBytesAvx2(ends);
+        pairedEnds += SumBytesAvx2(paired);
     }
+    summary.lineEnds = static_cast<std::uint32_t>(lineEnds);
+    summary.pairedEnds = static_cast<std::uint32_t>(pairedEnds);
+    summary.lastLineEnd = LastCrAvx2(bytes, pos);
     SummarizeScalar(bytes, n, pos, summary);
 }
 
