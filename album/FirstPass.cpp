@@ -181,7 +181,7 @@ __attribute__((target("avx2,lzcnt"))) std::int64_t LastCrAvx2(const unsigned cha
 
 // Counts 64 bytes a turn with no branch but the rare tag candidates: each CR, and each CR with an
 // LF after it, adds one to a byte counter of its own lane, and the counters are summed before
-// they can overflow. The last CR is looked for once, from the end.
+// they can overflow. The last CR, when there is one, is looked for once, from the end.
 __attribute__((target("avx2,lzcnt"))) void SummarizeAvx2(const unsigned char* bytes, std::size_t n,
                                                          LineSummary& summary)
 {
@@ -221,7 +221,7 @@ __attribute__((target("avx2,lzcnt"))) void SummarizeAvx2(const unsigned char* by
     }
     summary.lineEnds = static_cast<std::uint32_t>(lineEnds);
     summary.pairedEnds = static_cast<std::uint32_t>(pairedEnds);
-    summary.lastLineEnd = LastCrAvx2(bytes, pos);
+    summary.lastLineEnd = lineEnds == 0 ? -1 : LastCrAvx2(bytes, pos);
     SummarizeScalar(bytes, n, pos, summary);
 }
 
@@ -319,7 +319,7 @@ void PieceIndex::Prepare(std::size_t slot, std::span<const unsigned char> bytes)
 bool PieceIndex::Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes)
 {
     const bool more = m_summarized[slot] != 0 ? pass.Feed(bytes, m_summaries[slot]) : pass.Feed(bytes, m_events[slot]);
-    if (pass.Refused()) m_refused.store(true, std::memory_order_relaxed);
+    if (pass.Counting()) m_refused.store(true, std::memory_order_relaxed);
     return more;
 }
 
@@ -372,13 +372,15 @@ bool FirstPass::Feed(std::span<const unsigned char> bytes, const LineSummary& su
 }
 
 // The lines of a piece counted from its summary, with the state EndLine would leave after each
-// of them in turn. That needs a header already refused, so that no line is stored; no tag that
-// could give a verdict, in the piece or in the line it continues; and a header length that stays
+// of them in turn. That needs a header already refused, so that no line is stored, or a line too
+// long to store that the piece does not end (its end would refuse the header); no tag that could
+// give a verdict, in the piece or in the line it continues; and a header length that stays
 // within half of the file, which it then did at every line end before. False, with nothing
 // changed, for a piece that must be followed line by line.
 bool FirstPass::Skim(std::span<const unsigned char> bytes, const LineSummary& summary)
 {
-    if (!m_refusal || m_head.size() < 4 || bytes.empty() || summary.verdictTag || m_hasExtBin || m_hasAlbumWrap)
+    const bool onlyCounted = m_refusal || (m_overlong && summary.lineEnds == 0);
+    if (!onlyCounted || m_head.size() < 4 || bytes.empty() || summary.verdictTag || m_hasExtBin || m_hasAlbumWrap)
         return false;
     const std::size_t lineStart = m_skipLineFeed && bytes[0] == '\n' ? 1 : 0;
     const unsigned straddling = m_carry.empty() ? 0u : StraddlingMarks(bytes.subspan(lineStart));
@@ -547,7 +549,7 @@ HeaderScan ScanHeader(support::ByteStream& source)
                              std::size_t{1} << 20);
     layout.slots = 3;
     layout.from = static_cast<std::int64_t>(kFirstPiece);
-    PieceIndex index(layout.slots, pass.Refused());
+    PieceIndex index(layout.slots, pass.Counting());
     support::WindowReader windows(
         source, layout, [&index](const support::Window& window) { index.Prepare(window.slot, window.Read()); });
     while (const support::Window* window = windows.Next()) {

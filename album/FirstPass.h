@@ -86,9 +86,11 @@ public:
     bool Feed(std::span<const unsigned char> bytes, const LineSummary& summary);
 
     bool Done() const { return m_done; }
-    // The header has been refused: from here on lines are only counted, and pieces with a
-    // LineSummary go fastest.
+    // The header has been refused: from here on lines are only counted.
     bool Refused() const { return m_refusal.has_value(); }
+    // Refused, or in a line too long to store that will refuse it where it ends: pieces with a
+    // LineSummary go fastest.
+    bool Counting() const { return m_refusal.has_value() || m_overlong; }
     // The verdict. Before it stood, the end of the file (or a read that failed with readError)
     // ends the pass: text after the last line end is then a line when it is not empty.
     HeaderScan Finish(int readError = 0);

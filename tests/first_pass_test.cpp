@@ -223,18 +223,21 @@ TEST(first_pass, every_summary_kind_counts_what_the_events_show)
 
 TEST(first_pass, a_refused_header_counted_from_summaries_reads_as_followed_line_by_line)
 {
-    // Past the limit of lines the pass only counts: pieces with their summaries must leave it
-    // where following every line would, up to the verdict, the half-length stop included.
-    const std::string refused = "a\r" + std::string(kMaxHeaderLines, '\r');
+    // Past the limit of lines, or within a line too long to store, the pass only counts: pieces
+    // with their summaries must leave it where following every line would, up to the verdict,
+    // the half-length stop included.
+    const std::string tooManyLines = "a\r" + std::string(kMaxHeaderLines, '\r');
+    const std::string tooLong = "a" + std::string(kMaxStoredLineBytes + 5, 'x');
     std::mt19937 random(17);
     for (int round = 0; round < 60; ++round) {
+        const std::string& refused = round % 2 == 0 ? tooManyLines : tooLong;
         std::string bytes = refused;
         for (int part = 0; part < 4; ++part) bytes += RandomHeaderBytes(random);
         // The refused lines count twice their bytes; the half of the file falls within the
         // random lines or past them.
         const std::size_t randomPart = bytes.size() - refused.size();
         const auto length = static_cast<std::int64_t>(4 * refused.size() + random() % (4 * randomPart + 1));
-        const std::size_t piece = 1 + random() % 700;
+        const std::size_t piece = 1 + random() % (round % 2 == 0 ? 700 : 7000);
         FirstPass followed(length);
         FirstPass counted(length);
         bool followedOn = true;
@@ -247,6 +250,27 @@ TEST(first_pass, a_refused_header_counted_from_summaries_reads_as_followed_line_
         }
         const std::string what = "round " + std::to_string(round) + ", pieces of " + std::to_string(piece);
         ExpectSameScan(followed.Finish(), counted.Finish(), what);
+    }
+}
+
+// A line too long to store is only counted, but its end still refuses the header, even when
+// the next line gives the verdict.
+TEST(first_pass, a_line_too_long_to_store_refuses_the_header_where_it_ends)
+{
+    // The line is known to be too long some pieces before it ends.
+    const std::string line(kMaxStoredLineBytes + 9000, 'x');
+    const std::string bytes = line + "\r" + std::string(9000, 'y') + "#EXTBIN\r\n";
+    for (const std::size_t piece : {std::size_t{4096}, std::size_t{5000}, std::size_t{100'000}}) {
+        FirstPass counted(4 * static_cast<std::int64_t>(bytes.size()));
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            const auto bytesAt = Bytes(std::string_view(bytes).substr(at, piece));
+            if (!counted.Feed(bytesAt, SummarizeLines(bytesAt))) break;
+        }
+        const HeaderScan scan = counted.Finish();
+        EXPECT_EQ(HeaderKind::Album, scan.kind) << piece;
+        EXPECT_EQ("A header line is longer than 1,048,576 bytes.", scan.refusal.value_or("")) << piece;
+        // Each line counts 2 for its end: the lone CR one more than it is.
+        EXPECT_EQ(static_cast<std::int64_t>(bytes.size()) + 1, scan.headerLength) << piece;
     }
 }
 
