@@ -8,6 +8,7 @@
 #include "album/TrackList.h"
 #include "recovery/ScanAndRecover.h"
 #include "recovery/ScanPrecisely.h"
+#include "recovery/WalkAlong.h"
 #include "support/File.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
@@ -22,12 +23,29 @@ Message Warning(std::string text, MessageButtons buttons = MessageButtons::Ok)
 }
 
 LoadResult Recover(AlbumState& state, AlbumWindow& window, const std::string& path, FileKind kind,
-                   RecoveryMethod method)
+                   RecoveryMethod method, std::optional<recovery::WalkResult> walked)
 {
     ShowScanNotice(window);
-    const ScanOutcome outcome = method == RecoveryMethod::Precise ? recovery::ScanPrecisely(state, window, path)
-                                                                  : recovery::ScanAndRecover(state, window, path);
+    ScanOutcome outcome = ScanOutcome::Failed;
+    if (method == RecoveryMethod::Precise)
+        outcome = recovery::ScanPrecisely(state, window, path);
+    else if (walked)
+        outcome = recovery::ScanAndRecover(state, window, path, std::move(*walked));
+    else
+        outcome = recovery::ScanAndRecover(state, window, path);
     return LoadResult{kind, outcome, {}};
+}
+
+// The first pass on its own reading of the file, closed again before any message is shown;
+// nullopt when the file cannot be opened, with the reason in `reason`.
+std::optional<HeaderScan> ReadHeader(const std::string& path, std::string& reason)
+{
+    support::File file;
+    if (const support::OpenResult opened = file.Open(path); !opened.Ok()) {
+        reason = opened.Reason();
+        return std::nullopt;
+    }
+    return ScanHeader(file);
 }
 
 LoadResult Unreadable(AlbumWindow& window, const std::string& path, std::string reason)
@@ -88,13 +106,19 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
 {
     Reset(state, path);
 
+    std::optional<recovery::WalkResult> walked;
     HeaderScan scan;
-    {
-        support::File file;
-        if (const support::OpenResult opened = file.Open(path); !opened.Ok())
-            return Unreadable(window, path, opened.Reason());
-        scan = ScanHeader(file);
-    }  // closed before any message is shown
+    std::optional<recovery::FirstPassAndWalk> along;
+    if (options.scanUnasked && options.scanMethod == RecoveryMethod::Classic) along = recovery::WalkWithFirstPass(path);
+    if (along) {
+        scan = std::move(along->header);
+        walked = std::move(along->walk);
+    } else {
+        std::string reason;
+        std::optional<HeaderScan> read = ReadHeader(path, reason);
+        if (!read) return Unreadable(window, path, std::move(reason));
+        scan = std::move(*read);
+    }
     if (scan.readError != 0) return Unreadable(window, path, std::generic_category().message(scan.readError));
     state.headerLength = scan.headerLength;
     if (scan.linesCounted > 0) window.RemoveAllItems();
@@ -108,11 +132,11 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
         return LoadResult{FileKind::ZipArchive, std::nullopt, {}};
     case HeaderKind::AlbumWrap:
         window.ShowMessage(Warning(std::string(support::msg::kAlbumWrapFile)));
-        return Recover(state, window, path, FileKind::AlbumWrap, options.scanMethod);
+        return Recover(state, window, path, FileKind::AlbumWrap, options.scanMethod, std::move(walked));
     case HeaderKind::NoHeader:
         if (window.ShowMessage(Warning(support::msg::NoHeader(support::FileNameFromPath(path)),
                                        MessageButtons::YesNo)) == MessageAnswer::Yes)
-            return Recover(state, window, path, FileKind::NoHeader, options.scanMethod);
+            return Recover(state, window, path, FileKind::NoHeader, options.scanMethod, std::move(walked));
         return LoadResult{FileKind::NoHeader, std::nullopt, {}};
     case HeaderKind::Album: break;
     }

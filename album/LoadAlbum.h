@@ -35,6 +35,9 @@ struct LoadOptions {
     bool handOffArchives = true;
     // The recovery scan that a file without a header, or an AlbumWrap file, is given.
     RecoveryMethod scanMethod = RecoveryMethod::Classic;
+    // The caller answers Yes to a scan without asking: the first pass then reads along with the
+    // classic scan's walk, so that a file without a header is read once, not once and a half.
+    bool scanUnasked = false;
 };
 
 // The one entry through which a file the user names is read: classifies it, fills the track

@@ -27,9 +27,9 @@ int RunList(const ListOptions& options)
 {
     album::AlbumState state;
     CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    const album::LoadResult result =
-        album::LoadAlbum(state, window, support::AbsolutePath(options.file),
-                         {.handOffArchives = false, .scanMethod = ScanMethod(options.precise)});
+    const album::LoadResult result = album::LoadAlbum(
+        state, window, support::AbsolutePath(options.file),
+        {.handOffArchives = false, .scanMethod = ScanMethod(options.precise), .scanUnasked = options.scan});
 
     switch (result.kind) {
     case album::FileKind::Unreadable:

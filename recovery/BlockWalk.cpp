@@ -389,7 +389,8 @@ void Walker::Finish()
 {
     if (m_result.outcome == WalkOutcome::Completed && !m_headerDone && !FeedNames(m_length))
         m_result.outcome = WalkOutcome::ReadFailed;
-    if (m_result.outcome == WalkOutcome::Completed) ObserveTheRest();
+    // A walk that ends on a limit has still read its windows well: the observer gets the rest.
+    if (m_result.outcome != WalkOutcome::Stopped && m_result.outcome != WalkOutcome::ReadFailed) ObserveTheRest();
     // The bytes after the last boundary are the last part.
     if (m_result.outcome == WalkOutcome::Completed && !m_result.boundaries.empty() && m_previousBoundary < m_length) {
         if (static_cast<int>(m_result.byteCounts.size()) >= m_options.maxRows)

@@ -1,10 +1,13 @@
 #include "recovery/ScanAndRecover.h"
+#include "recovery/WalkAlong.h"
 
 #include <atomic>
+#include <limits>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "album/FirstPass.h"
-#include "recovery/BlockWalk.h"
 #include "recovery/HeaderNames.h"
 #include "recovery/ScanSteps.h"
 #include "support/File.h"
@@ -18,56 +21,62 @@ namespace {
 // window's line ends and tags ahead; the pass itself runs in file order on the walk's thread.
 class FirstPassObserver final : public PieceObserver {
 public:
-    FirstPassObserver(std::int64_t length, int slots) : m_pass(length), m_index(slots, false) {}
+    FirstPassObserver(std::int64_t length, int slots) : m_length(length), m_pass(length), m_index(slots, false) {}
 
     void Prepare(const support::Window& window) override
     {
-        if (m_wanted.load(std::memory_order_relaxed)) m_index.Prepare(window.slot, window.Own());
+        if (m_wanted.load(std::memory_order_relaxed)) m_index.Prepare(window.slot, window.Read());
     }
 
     bool Take(const support::Window& window) override
     {
         if (window.error != 0) {
-            m_error = window.error;
-        } else if (m_index.Feed(m_pass, window.slot, window.Own())) {
+            m_scan = m_pass.Finish(window.error);
+        } else if (!m_index.Feed(m_pass, window.slot, window.Read()) || window.readEnd < window.ownEnd ||
+                   window.ownEnd >= m_length) {
+            // The verdict, the end of the file, or a file that shrank and ends where its bytes do.
+            m_scan = m_pass.Finish();
+        } else {
             return true;
         }
         m_wanted.store(false, std::memory_order_relaxed);
         return false;
     }
 
-    album::HeaderKind Kind()
+    // The pass found what needs no scan: an album, refused or not, or a ZIP archive.
+    bool FoundHeader() const
     {
-        const album::HeaderScan scan = m_pass.Finish(m_error);
-        return scan.readError != 0 ? album::HeaderKind::NoHeader : scan.kind;
+        return m_scan && m_scan->readError == 0 &&
+               (m_scan->kind == album::HeaderKind::Album || m_scan->kind == album::HeaderKind::ZipArchive);
     }
 
+    // The verdict, once the pass has seen the windows it needs; empty before.
+    std::optional<album::HeaderScan> TakeVerdict() { return std::exchange(m_scan, std::nullopt); }
+
 private:
+    std::int64_t m_length;
     album::FirstPass m_pass;
     album::PieceIndex m_index;
     std::atomic<bool> m_wanted{true};
-    int m_error = 0;
+    std::optional<album::HeaderScan> m_scan;
 };
 
-ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path, album::HeaderKind* kind)
+// Ends a walk as soon as the first pass read along with it has found a header: an album's
+// track data is no scan's business.
+class StopAtHeader final : public WalkListener {
+public:
+    explicit StopAtHeader(const FirstPassObserver& firstPass) : m_firstPass(firstPass) {}
+    bool OnBlock(std::int64_t, std::int64_t) override { return !m_firstPass.FoundHeader(); }
+    // Only the windows the walk takes can change the answer.
+    Stretch QuietStretch(std::int64_t, std::int64_t) override { return {1, std::numeric_limits<std::int64_t>::max()}; }
+
+private:
+    const FirstPassObserver& m_firstPass;
+};
+
+// Everything a scan does once its walk is over: the track table, the names, the list.
+ScanOutcome ShowWalk(album::AlbumState& state, album::AlbumWindow& window, const std::string& path, WalkResult walk)
 {
-    BeginScan(state, window, path, album::RecoveryMethod::Classic);
-
-    WalkResult walk;
-    {
-        support::File file;
-        if (!OpenForScan(file, window, path)) return ScanOutcome::Failed;
-        WindowProgress progress(window);
-        WalkOptions options;
-        if (kind == nullptr) {
-            walk = WalkBlocks(file, &progress, options);
-        } else {
-            FirstPassObserver firstPass(file.Length(), options.slots);
-            walk = WalkBlocks(file, &progress, options, &firstPass);
-            *kind = firstPass.Kind();
-        }
-    }  // the file is closed before anything is shown
-
     state.headerLength = walk.headerLength;
     state.dataBase = walk.dataBase;
     for (std::size_t i = 0; i < walk.byteCounts.size(); ++i) {
@@ -91,6 +100,29 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
     return ListScannedRows(state, window);
 }
 
+ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path, album::HeaderKind* kind)
+{
+    BeginScan(state, window, path, album::RecoveryMethod::Classic);
+
+    WalkResult walk;
+    {
+        support::File file;
+        if (!OpenForScan(file, window, path)) return ScanOutcome::Failed;
+        WindowProgress progress(window);
+        WalkOptions options;
+        if (kind == nullptr) {
+            walk = WalkBlocks(file, &progress, options);
+        } else {
+            FirstPassObserver firstPass(file.Length(), options.slots);
+            walk = WalkBlocks(file, &progress, options, &firstPass);
+            const std::optional<album::HeaderScan> verdict = firstPass.TakeVerdict();
+            *kind = verdict && verdict->readError == 0 ? verdict->kind : album::HeaderKind::NoHeader;
+        }
+    }  // the file is closed before anything is shown
+
+    return ShowWalk(state, window, path, std::move(walk));
+}
+
 }  // namespace
 
 ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path)
@@ -103,6 +135,30 @@ ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window,
 {
     kind = album::HeaderKind::NoHeader;
     return RunScan(window, [&] { return Scan(state, window, path, &kind); });
+}
+
+std::optional<FirstPassAndWalk> WalkWithFirstPass(const std::string& path)
+{
+    support::File file;
+    if (!file.Open(path).Ok()) return std::nullopt;
+    file.ExpectSequentialReads();
+    const WalkOptions options;
+    FirstPassObserver firstPass(file.Length(), options.slots);
+    StopAtHeader stop(firstPass);
+    WalkResult walk = WalkBlocks(file, &stop, options, &firstPass);
+    std::optional<album::HeaderScan> header = firstPass.TakeVerdict();
+    // A walk that ended before the pass did leaves no verdict: the loader then reads on its own.
+    if (!header) return std::nullopt;
+    return FirstPassAndWalk{std::move(*header), std::move(walk)};
+}
+
+ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
+                           WalkResult walked)
+{
+    return RunScan(window, [&] {
+        BeginScan(state, window, path, album::RecoveryMethod::Classic);
+        return ShowWalk(state, window, path, std::move(walked));
+    });
 }
 
 }  // namespace vyr::recovery

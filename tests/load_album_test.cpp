@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "album/LoadAlbum.h"
+#include "recovery/WalkAlong.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RecordingWindow.h"
+#include "tests/ScanMaterial.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::album {
@@ -216,6 +220,112 @@ TEST_F(load_album, refuses_an_album_beyond_the_limits_with_the_reason)
     EXPECT_NE(window.messages[0].text.find("4294967296"), std::string::npos);
     EXPECT_EQ(window.ItemCount(), 0);
     EXPECT_EQ(state.albumPath, "");
+}
+
+// What a load leaves behind that a user or a script can see.
+struct LoadSeen {
+    LoadResult result;
+    std::vector<std::string> rows;  // each track's byte count and name
+    std::int64_t headerLength = 0;
+    std::int64_t dataBase = 0;
+    std::string title;
+    std::string artist;
+    std::string albumPath;
+    std::vector<std::string> items;  // each item's text and cells
+    std::vector<std::string> messages;
+    std::string labels;
+};
+
+LoadSeen LoadAndLook(const std::string& path, bool scanUnasked)
+{
+    AlbumState state;
+    test::RecordingWindow window;
+    window.defaultAnswer = MessageAnswer::Yes;
+    LoadSeen seen;
+    seen.result = LoadAlbum(state, window, path, {.handOffArchives = false, .scanUnasked = scanUnasked});
+    for (int i = 0; i < state.tracks.Count(); ++i)
+        seen.rows.push_back(std::to_string(state.tracks[i].byteCount) + " " + state.tracks[i].fileName);
+    seen.headerLength = state.headerLength;
+    seen.dataBase = state.dataBase;
+    seen.title = state.title;
+    seen.artist = state.artist;
+    seen.albumPath = state.albumPath;
+    for (const test::ListItem& item : window.items) {
+        std::string text = item.text + (item.ticked ? " [x]" : " [ ]");
+        for (const auto& [key, cell] : item.cells) text += " " + key + "=" + cell;
+        seen.items.push_back(text);
+    }
+    for (const Message& message : window.messages) seen.messages.push_back(message.text);
+    seen.labels = window.albumLabel + "|" + window.artistLabel;
+    return seen;
+}
+
+// A caller that scans without asking has the first pass read along with the scan's walk: every
+// kind of file must load exactly as it does read by the first pass on its own.
+TEST_F(load_album, a_first_pass_read_along_with_the_scan_loads_every_kind_of_file_alike)
+{
+    std::string manyTracks;  // a header past the first 64 KiB read and across the walk's windows
+    for (int i = 0; i < 3000; ++i)
+        manyTracks += "#EXTBYT:10\r\n#EXTINF:1,Track\r\nTrack " + std::to_string(i) + ".mp3\r\n";
+    std::string joined;  // parts across several windows, with line ends in their bytes
+    for (int i = 0; i < 40; ++i) joined += test::TaggedPart(70'000 + 999 * i, i % 2 == 0 ? 'c' : '\r');
+    std::string plain;  // parts without a line end
+    for (int i = 0; i < 30; ++i) plain += test::TaggedPart(70'000);
+    const std::string noLineEnd =
+        test::kSync + std::string((1u << 20) + 70'000, 'U') + test::TextTag() + test::TaggedPart(5000);
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"album.vyr", kThreeTracks},
+        {"many.vyr", test::Album({"#EXTM3U", "#EXTALB:Many", manyTracks, "#EXTBIN"}, std::string(300'000, 'x'))},
+        {"refused.vyr", test::Album({"#EXTBYT:4294967296", "a.mp3", "#EXTBIN"}, std::string(100, 'x'))},
+        {"archive.vyr", "PK\x03\x04" + std::string(5000, 'z')},
+        {"wrap.vyr", test::Album({"ID3 AlbumWrap"}, joined)},
+        {"joined.mp3", joined},
+        // An album header only past the first window: the walk along ends there.
+        {"late.mp3", plain + "\r#EXTBIN\r\n" + plain + plain},
+        {"plain.mp3", test::Album({"#EXTM3U", "a.mp3"}, std::string(100, 'x'))},
+        {"one part.mp3", test::TaggedPart(6000)},
+        {"no line end.mp3", noLineEnd},
+        {"empty.vyr", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteFile(dir / c.name, c.bytes);
+        const LoadSeen alone = LoadAndLook(dir / c.name, false);
+        const LoadSeen along = LoadAndLook(dir / c.name, true);
+        EXPECT_EQ(alone.result.kind, along.result.kind);
+        EXPECT_EQ(alone.result.scan, along.result.scan);
+        EXPECT_EQ(alone.result.reason, along.result.reason);
+        EXPECT_EQ(alone.rows, along.rows);
+        EXPECT_EQ(alone.headerLength, along.headerLength);
+        EXPECT_EQ(alone.dataBase, along.dataBase);
+        EXPECT_EQ(alone.title, along.title);
+        EXPECT_EQ(alone.artist, along.artist);
+        EXPECT_EQ(alone.albumPath, along.albumPath);
+        EXPECT_EQ(alone.items, along.items);
+        EXPECT_EQ(alone.messages, along.messages);
+        EXPECT_EQ(alone.labels, along.labels);
+    }
+    // The cases reach every outcome: an album, a refusal, an archive, scans that found parts.
+    EXPECT_EQ(LoadAndLook(dir / "many.vyr", true).result.kind, FileKind::Album);
+    EXPECT_EQ(LoadAndLook(dir / "joined.mp3", true).rows.size(), 40u);
+    EXPECT_EQ(LoadAndLook(dir / "late.mp3", true).result.kind, FileKind::Refused);
+    EXPECT_EQ(LoadAndLook(dir / "refused.vyr", true).result.kind, FileKind::Refused);
+    EXPECT_EQ(LoadAndLook(dir / "archive.vyr", true).result.kind, FileKind::ZipArchive);
+
+    // The walk along is the one the scan takes; where the pass finds an album it ends there,
+    // long before the parts after the header.
+    const std::optional<recovery::FirstPassAndWalk> joinedWalk = recovery::WalkWithFirstPass(dir / "joined.mp3");
+    ASSERT_TRUE(joinedWalk);
+    EXPECT_EQ(joinedWalk->header.kind, HeaderKind::NoHeader);
+    EXPECT_EQ(joinedWalk->walk.outcome, recovery::WalkOutcome::Completed);
+    const std::optional<recovery::FirstPassAndWalk> lateWalk = recovery::WalkWithFirstPass(dir / "late.mp3");
+    ASSERT_TRUE(lateWalk);
+    EXPECT_EQ(lateWalk->header.kind, HeaderKind::Album);
+    EXPECT_EQ(lateWalk->walk.outcome, recovery::WalkOutcome::Stopped);
+    EXPECT_LT(lateWalk->walk.boundaries.size(), 50u);
 }
 
 }  // namespace
