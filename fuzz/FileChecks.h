@@ -7,6 +7,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -155,6 +156,33 @@ inline void CheckExtraction(album::AlbumState& state, test::RecordingWindow& win
     if (ReadWhole(workspace.AlbumPath()) != album) out.push_back("the album changed");
 }
 
+// A load whose first pass reads along with the scan's walk must end as the load that reads the
+// first pass on its own did: the same outcome, rows, header and messages.
+inline void CheckLoadAlong(Workspace& workspace, const album::LoadResult& alone, const album::AlbumState& state,
+                           const test::RecordingWindow& window, Violations& out)
+{
+    album::AlbumState alongState;
+    test::RecordingWindow alongWindow;
+    alongWindow.defaultAnswer = album::MessageAnswer::Yes;
+    const album::LoadResult along = album::LoadAlbum(alongState, alongWindow, workspace.AlbumPath(),
+                                                     {.handOffArchives = false, .scanUnasked = true});
+    if (along.kind != alone.kind || along.scan != alone.scan || along.reason != alone.reason)
+        out.push_back("a load with the first pass read along ends otherwise");
+    if (alongState.headerLength != state.headerLength || alongState.dataBase != state.dataBase ||
+        alongState.title != state.title || alongState.artist != state.artist ||
+        alongState.tracks.Count() != state.tracks.Count())
+        out.push_back("a load with the first pass read along leaves another album");
+    for (int i = 0; i < std::min(state.tracks.Count(), alongState.tracks.Count()); ++i)
+        if (alongState.tracks[i].byteCount != state.tracks[i].byteCount ||
+            alongState.tracks[i].fileName != state.tracks[i].fileName)
+            out.push_back("a load with the first pass read along gives row " + std::to_string(i) + " otherwise");
+    if (alongWindow.messages.size() != window.messages.size())
+        out.push_back("a load with the first pass read along shows other messages");
+    for (std::size_t i = 0; i < std::min(window.messages.size(), alongWindow.messages.size()); ++i)
+        if (alongWindow.messages[i].text != window.messages[i].text)
+            out.push_back("a load with the first pass read along shows another message " + std::to_string(i));
+}
+
 // The loader on any file, answering Yes to the offer of a scan; then the extraction.
 inline Violations CheckLoadFile(std::string_view bytes, Workspace& workspace)
 {
@@ -164,6 +192,7 @@ inline Violations CheckLoadFile(std::string_view bytes, Workspace& workspace)
     test::RecordingWindow window;
     window.defaultAnswer = album::MessageAnswer::Yes;
     const album::LoadResult result = album::LoadAlbum(state, window, workspace.AlbumPath(), {.handOffArchives = false});
+    CheckLoadAlong(workspace, result, state, window, out);
     const bool listed =
         result.kind == album::FileKind::Album || (result.scan && *result.scan == recovery::ScanOutcome::Recovered);
     if (listed) CheckListed(state, window, out);
