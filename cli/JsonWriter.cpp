@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+
 #include <ostream>
 
 namespace vyr::cli {
@@ -108,6 +110,14 @@ void JsonWriter::Member(std::string_view key, bool value)
 void JsonWriter::Member(std::string_view key, double value)
 {
     Key(key);
+    // A whole number of seconds, as most durations are, reads as nlohmann writes it ("215.0")
+    // without a trip through a json value; any other number is left to nlohmann.
+    constexpr double kWholeDigits = 1e15;
+    if (value == std::trunc(value) && std::abs(value) < kWholeDigits && !std::signbit(value)) {
+        m_buffer += std::to_string(static_cast<std::int64_t>(value));
+        m_buffer += ".0";
+        return;
+    }
     m_buffer += nlohmann::json(value).dump();
 }
 

@@ -58,7 +58,21 @@ std::string RandomUtf8(std::mt19937& random)
 
 ordered_json RandomValue(std::mt19937& random, int depth)
 {
-    static const double doubles[] = {0.0, 215.0, 180.5, 0.0001, 3.25, 1234567.8901, 1e15, -2.5};
+    static const double doubles[] = {0.0,
+                                     -0.0,
+                                     215.0,
+                                     -215.0,
+                                     180.5,
+                                     0.0001,
+                                     3.25,
+                                     1234567.8901,
+                                     999999999999999.0,
+                                     1e15,
+                                     1e16,
+                                     -2.5,
+                                     1e-300,
+                                     4503599627370496.0,
+                                     123456789012345.0};
     switch (random() % (depth < 3 ? 7 : 5)) {
     case 0: return RandomUtf8(random);
     case 1: return random() % 2 == 0;
