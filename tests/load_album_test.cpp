@@ -260,6 +260,18 @@ LoadSeen LoadAndLook(const std::string& path, bool scanUnasked)
     return seen;
 }
 
+// More parts than the table holds, a tag each, then an AlbumWrap line within half of the file:
+// the walk ends on its limit long before the pass has its verdict.
+std::string ManyPartsThenAlbumWrap()
+{
+    std::string bytes;
+    for (int i = 0; i < 33'000; ++i) bytes += test::TextTag() + std::string(400, 'z');
+    bytes.append(std::size_t{3} << 20, 'z');  // past the window where the walk ends
+    bytes += "\rID3 AlbumWrap\r";
+    bytes.append(bytes.size() + 100, 'z');
+    return bytes;
+}
+
 // A caller that scans without asking has the first pass read along with the scan's walk: every
 // kind of file must load exactly as it does read by the first pass on its own.
 TEST_F(load_album, a_first_pass_read_along_with_the_scan_loads_every_kind_of_file_alike)
@@ -289,6 +301,7 @@ TEST_F(load_album, a_first_pass_read_along_with_the_scan_loads_every_kind_of_fil
         {"one part.mp3", test::TaggedPart(6000)},
         {"no line end.mp3", noLineEnd},
         {"empty.vyr", ""},
+        {"many.mp3", ManyPartsThenAlbumWrap()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -326,6 +339,11 @@ TEST_F(load_album, a_first_pass_read_along_with_the_scan_loads_every_kind_of_fil
     EXPECT_EQ(lateWalk->header.kind, HeaderKind::Album);
     EXPECT_EQ(lateWalk->walk.outcome, recovery::WalkOutcome::Stopped);
     EXPECT_LT(lateWalk->walk.boundaries.size(), 50u);
+    // A walk that ends on the table's limit still has the rest read for the pass's verdict.
+    const std::optional<recovery::FirstPassAndWalk> manyWalk = recovery::WalkWithFirstPass(dir / "many.mp3");
+    ASSERT_TRUE(manyWalk);
+    EXPECT_EQ(manyWalk->header.kind, HeaderKind::AlbumWrap);
+    EXPECT_EQ(manyWalk->walk.outcome, recovery::WalkOutcome::TooManyRows);
 }
 
 }  // namespace
