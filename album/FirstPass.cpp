@@ -295,19 +295,19 @@ LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind k
     return summary;
 }
 
-PieceIndex::PieceIndex(int slots, bool refused)
+PieceIndex::PieceIndex(int slots, bool counting)
     : m_events(static_cast<std::size_t>(slots)),
       m_summaries(static_cast<std::size_t>(slots)),
       m_summarized(static_cast<std::size_t>(slots), 0),
       m_canSummarize(LineIndexAvailable(LineIndexKind::Avx2)),
-      m_refused(refused)
+      m_counting(counting)
 {
 }
 
 void PieceIndex::Prepare(std::size_t slot, std::span<const unsigned char> bytes)
 {
     // Without the vector unit, counting lines costs as much as following them.
-    m_summarized[slot] = m_canSummarize && m_refused.load(std::memory_order_relaxed) ? 1 : 0;
+    m_summarized[slot] = m_canSummarize && m_counting.load(std::memory_order_relaxed) ? 1 : 0;
     if (m_summarized[slot] != 0) {
         m_summaries[slot] = SummarizeLines(bytes);
         return;
@@ -319,7 +319,7 @@ void PieceIndex::Prepare(std::size_t slot, std::span<const unsigned char> bytes)
 bool PieceIndex::Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes)
 {
     const bool more = m_summarized[slot] != 0 ? pass.Feed(bytes, m_summaries[slot]) : pass.Feed(bytes, m_events[slot]);
-    if (pass.Counting()) m_refused.store(true, std::memory_order_relaxed);
+    if (pass.Counting()) m_counting.store(true, std::memory_order_relaxed);
     return more;
 }
 
@@ -380,8 +380,8 @@ bool FirstPass::Feed(std::span<const unsigned char> bytes, const LineSummary& su
 bool FirstPass::Skim(std::span<const unsigned char> bytes, const LineSummary& summary)
 {
     const bool onlyCounted = m_refusal || (m_overlong && summary.lineEnds == 0);
-    if (!onlyCounted || m_head.size() < 4 || bytes.empty() || summary.verdictTag || m_hasExtBin || m_hasAlbumWrap)
-        return false;
+    // Either state comes after more than 4 bytes, so the ZIP test is behind it.
+    if (!onlyCounted || bytes.empty() || summary.verdictTag || m_hasExtBin || m_hasAlbumWrap) return false;
     const std::size_t lineStart = m_skipLineFeed && bytes[0] == '\n' ? 1 : 0;
     const unsigned straddling = m_carry.empty() ? 0u : StraddlingMarks(bytes.subspan(lineStart));
     if ((straddling & ~(1u << static_cast<unsigned>(LineMark::Id3))) != 0) return false;

@@ -86,10 +86,8 @@ public:
     bool Feed(std::span<const unsigned char> bytes, const LineSummary& summary);
 
     bool Done() const { return m_done; }
-    // The header has been refused: from here on lines are only counted.
-    bool Refused() const { return m_refusal.has_value(); }
-    // Refused, or in a line too long to store that will refuse it where it ends: pieces with a
-    // LineSummary go fastest.
+    // The header has been refused, or the pass is in a line too long to store that will refuse it
+    // where it ends: from here on lines are only counted, and pieces with a LineSummary go fastest.
     bool Counting() const { return m_refusal.has_value() || m_overlong; }
     // The verdict. Before it stood, the end of the file (or a read that failed with readError)
     // ends the pass: text after the last line end is then a line when it is not empty.
@@ -127,13 +125,13 @@ private:
 };
 
 // What reader threads find in the pieces of a stream for the pass that follows it on another
-// thread, one result for each of a reader's slots: every line end and tag, or once the header has
-// been refused, only the summary. Prepare runs on a reader thread, Feed on the pass's own, after
+// thread, one result for each of a reader's slots: every line end and tag, or once the pass only
+// counts, the summary. Prepare runs on a reader thread, Feed on the pass's own, after
 // the piece in that slot was prepared.
 class PieceIndex {
 public:
-    // `refused`: the pass was refused before its first piece.
-    PieceIndex(int slots, bool refused);
+    // `counting`: the pass only counted before its first piece.
+    PieceIndex(int slots, bool counting);
     void Prepare(std::size_t slot, std::span<const unsigned char> bytes);
     // The pass fed the piece that Prepare saw in that slot; false once the verdict stands.
     bool Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes);
@@ -143,7 +141,7 @@ private:
     std::vector<LineSummary> m_summaries;
     std::vector<std::uint8_t> m_summarized;  // not vector<bool>: readers write their slots at once
     bool m_canSummarize;
-    std::atomic<bool> m_refused{false};
+    std::atomic<bool> m_counting{false};
 };
 
 // The first pass over a whole stream, read front to back in large pieces.

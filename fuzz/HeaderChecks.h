@@ -133,10 +133,9 @@ inline void CheckVerdict(const album::HeaderScan& scan, const ReferenceHeader& e
 
 // The bytes behind filler lines that carry them past the reader's first 64 KiB, to where reader
 // threads take over in windows, with enough bytes after them that the header stays under half
-// of the file. The edge falls within the input's first 4 KiB, where its first
-// byte says.
-// With `refused`, the filler first passes the limit of lines, so that the pass only counts the
-// input's lines.
+// of the file. The edge falls within the input's first 4 KiB, where its first byte says. With
+// `refused`, the filler first passes the limit of lines, so that the pass only counts the input's
+// lines.
 inline std::string PastTheFirstRead(std::string_view bytes, bool refused = false)
 {
     constexpr std::size_t kFirstRead = std::size_t{64} << 10;

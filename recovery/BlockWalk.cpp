@@ -64,6 +64,7 @@ private:
     const unsigned char* At(std::int64_t offset) const { return m_window->bytes.data() + (offset - m_window->start); }
     std::int64_t FirstSync(std::int64_t from, std::int64_t to);
     BlockHits HitsIn(std::int64_t start, std::int64_t length);
+    void SeekCursor(std::int64_t relative);
     std::int64_t NextHit(std::int64_t from);
     std::int64_t SkipQuietPairs(std::int64_t p);
     bool FeedNames(std::int64_t to);
@@ -195,8 +196,7 @@ BlockHits Walker::HitsIn(std::int64_t start, std::int64_t length)
     hits.first.fill(kNone);
     const std::vector<MarkerHit>& all = *m_hits;
     const std::int64_t relative = start - m_window->start;
-    while (m_cursor > 0 && static_cast<std::int64_t>(all[m_cursor - 1].offset) >= relative) --m_cursor;
-    while (m_cursor < all.size() && static_cast<std::int64_t>(all[m_cursor].offset) < relative) ++m_cursor;
+    SeekCursor(relative);
     for (std::size_t k = m_cursor; k < all.size(); ++k) {
         const auto offset = static_cast<std::int64_t>(all[k].offset);
         if (offset >= relative + length) break;
@@ -207,13 +207,20 @@ BlockHits Walker::HitsIn(std::int64_t start, std::int64_t length)
     return hits;
 }
 
+// Moves the cursor onto the current window's first marker at or past `relative` (an offset
+// into the window), from wherever the last block left it.
+void Walker::SeekCursor(std::int64_t relative)
+{
+    const std::vector<MarkerHit>& all = *m_hits;
+    while (m_cursor > 0 && static_cast<std::int64_t>(all[m_cursor - 1].offset) >= relative) --m_cursor;
+    while (m_cursor < all.size() && static_cast<std::int64_t>(all[m_cursor].offset) < relative) ++m_cursor;
+}
+
 // File offset of the first marker in the current window at or past `from`, or the window's end.
 std::int64_t Walker::NextHit(std::int64_t from)
 {
+    SeekCursor(from - m_window->start);
     const std::vector<MarkerHit>& all = *m_hits;
-    const std::int64_t relative = from - m_window->start;
-    while (m_cursor > 0 && static_cast<std::int64_t>(all[m_cursor - 1].offset) >= relative) --m_cursor;
-    while (m_cursor < all.size() && static_cast<std::int64_t>(all[m_cursor].offset) < relative) ++m_cursor;
     return m_cursor < all.size() ? static_cast<std::int64_t>(all[m_cursor].offset) + m_window->start : m_window->end;
 }
 
@@ -229,8 +236,8 @@ std::int64_t Walker::SkipQuietPairs(std::int64_t p)
     const std::int64_t earliest = p - 1 - kBackUp;  // where the second reading of p's block starts
     if (!m_headerDone || p <= kBackUp || earliest < m_window->start) return p;
     // The pair at q reads from q - 6 to q + 510, and the last block of the file runs past its end.
-    const std::int64_t before = std::min(NextHit(earliest), m_window->end);
-    std::int64_t last = std::min(before - kBlock + 1, m_length - kBlock);
+    // Every marker in the list lies inside the window, so this stays within it too.
+    std::int64_t last = std::min(NextHit(earliest) - kBlock + 1, m_length - kBlock);
     if (m_listener != nullptr) {
         const WalkListener::Stretch quiet = m_listener->QuietStretch(p, m_length);
         if (quiet.first > p - kBackUp) return p;

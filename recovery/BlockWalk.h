@@ -79,9 +79,8 @@ struct WalkResult {
 // found boundary moves p onto it. A block that yields nothing is read a second time 5 bytes
 // earlier. The walk searches whole windows for the markers once and answers each block from
 // that list, taking runs of blocks that hold none at once, with exactly the results of searching
-// every block byte by byte. The listener and
-// the observer's Take are called on the caller's thread; only the reading and searching of the
-// windows ahead runs on the reader threads.
+// every block byte by byte. The listener and the observer's Take are called on the caller's
+// thread; only the reading and searching of the windows ahead runs on the reader threads.
 WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options = {},
                       PieceObserver* observer = nullptr);
 

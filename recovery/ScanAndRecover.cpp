@@ -1,5 +1,4 @@
 #include "recovery/ScanAndRecover.h"
-#include "recovery/WalkAlong.h"
 
 #include <atomic>
 #include <limits>
@@ -10,6 +9,7 @@
 #include "album/FirstPass.h"
 #include "recovery/HeaderNames.h"
 #include "recovery/ScanSteps.h"
+#include "recovery/WalkAlong.h"
 #include "support/File.h"
 #include "support/Messages.h"
 
