@@ -25,7 +25,8 @@ enum class WalkOutcome {
 class PieceObserver {
 public:
     virtual ~PieceObserver() = default;
-    // On a reader thread, for each window before the walk reaches it: its own part is new.
+    // On a reader thread, or on the walk's while it waits for one, for each window before the
+    // walk reaches it: its own part is new.
     virtual void Prepare(const support::Window& window) = 0;
     // On the walk's thread, the windows in file order, until it returns false, the file ends or
     // a window comes with a read error (it is then told that window too).
@@ -37,9 +38,10 @@ struct WalkOptions {
     // the read and the search; at least kMinWindowBytes.
     std::size_t windowBytes = std::size_t{1} << 20;
     // Windows read ahead, and the threads that read and search them while the walk replays the
-    // blocks of the window before; 0 readers: the walk reads each window itself.
-    int slots = 6;
-    int readers = 2;
+    // blocks of the window before; 0 readers: the walk reads each window itself. The walk reads
+    // ahead too while it would wait, so one reader keeps two cores at work.
+    int slots = 4;
+    int readers = 1;
     // Search each window for the markers on the reader threads, not on the walk's thread.
     bool searchOnReaders = true;
     // Take the readings of blocks the marker list shows to be empty at once, not one by one;
@@ -80,7 +82,8 @@ struct WalkResult {
 // earlier. The walk searches whole windows for the markers once and answers each block from
 // that list, taking runs of blocks that hold none at once, with exactly the results of searching
 // every block byte by byte. The listener and the observer's Take are called on the caller's
-// thread; only the reading and searching of the windows ahead runs on the reader threads.
+// thread; the windows ahead are read and searched on the reader threads, and on the caller's
+// while it waits for them.
 WalkResult WalkBlocks(support::ByteStream& source, WalkListener* listener, const WalkOptions& options = {},
                       PieceObserver* observer = nullptr);
 

@@ -67,7 +67,19 @@ const Window* WindowReader::Next()
         std::unique_lock lock(m_mutex);
         m_givenBack = next;
         m_freed.notify_all();
-        m_filled.wait(lock, [&] { return m_ready[Slot(next)] == next; });
+        while (m_ready[Slot(next)] != next) {
+            // Rather than sleep until a reader hands the window over, read one ahead: the
+            // caller's core then works too, and no reader has to wake it.
+            if (m_nextToRead < m_count && m_nextToRead < m_givenBack + m_layout.slots) {
+                const std::int64_t index = m_nextToRead++;
+                lock.unlock();
+                Fill(index);
+                lock.lock();
+                m_ready[Slot(index)] = index;
+            } else {
+                m_filled.wait(lock);
+            }
+        }
     }
     m_current = next;
     return &m_windows[Slot(next)];

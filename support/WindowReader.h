@@ -51,15 +51,17 @@ struct WindowLayout {
     std::size_t slack = 0;
     std::size_t zeros = 0;  // bytes of zeros at least after a window's data, for reads past the end
     int slots = 4;  // windows read ahead and held; at least 2
-    int readers = 2;  // reader threads; 0 reads each window on the caller's thread when it is asked for
+    int readers = 1;  // reader threads; 0 reads each window on the caller's thread when it is asked for
 };
 
 // Reads a stream front to back, window by window, and hands the windows out in order. Readers
 // run ahead on threads of their own, each reading and preparing whole windows (a search of the
 // bytes, say), so that the reading and the preparing of several windows overlap with the work
-// on the current one. Only `prepare` runs on the reader threads; everything else, and every
-// window handed out, belongs to the thread that calls Next. The stream must allow ReadAt from
-// several threads at once (File and MemoryStream do).
+// on the current one. A caller whose next window is not ready yet reads and prepares one ahead
+// itself, where a slot is free, instead of waiting: with one reader, two cores work and neither
+// thread sleeps. Only `prepare` runs on the reader threads; everything else, and every window
+// handed out, belongs to the thread that calls Next. The stream must allow ReadAt from several
+// threads at once (File and MemoryStream do).
 class WindowReader {
 public:
     using Prepare = std::function<void(const Window&)>;
