@@ -20,9 +20,9 @@ namespace vyr::album {
 
 namespace {
 
-constexpr std::string_view kExtBin = "EXTBIN";
-constexpr std::string_view kAlbumWrap = "AlbumWrap";
-constexpr std::string_view kId3 = "ID3";
+constexpr std::string_view kExtBin = kExtBinTag;
+constexpr std::string_view kAlbumWrap = kAlbumWrapTag;
+constexpr std::string_view kId3 = kId3Tag;
 // Longest tag but one byte: what a piece must carry over for a tag cut by its end.
 constexpr std::size_t kCarryBytes = kAlbumWrap.size() - 1;
 
@@ -281,6 +281,20 @@ void IndexLines(std::span<const unsigned char> bytes, std::vector<LineEvent>& ev
     IndexScalar(data, n, 0, events);
 }
 
+void SummarizeTagAt(std::span<const unsigned char> piece, std::size_t at, LineSummary& summary)
+{
+    if (at < piece.size()) SummarizeTag(piece.data(), piece.size(), at, summary);
+}
+
+std::int64_t LastLineEnd(std::span<const unsigned char> bytes)
+{
+#ifdef VYR_X86
+    if (HasAvx2()) return LastCrAvx2(bytes.data(), bytes.size());
+#endif
+    const auto last = std::find(bytes.rbegin(), bytes.rend(), '\r');
+    return last == bytes.rend() ? -1 : static_cast<std::int64_t>(bytes.rend() - last) - 1;
+}
+
 LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind kind)
 {
     LineSummary summary;
@@ -307,13 +321,16 @@ PieceIndex::PieceIndex(int slots, bool counting)
 void PieceIndex::Prepare(std::size_t slot, std::span<const unsigned char> bytes)
 {
     // Without the vector unit, counting lines costs as much as following them.
-    m_summarized[slot] = m_canSummarize && m_counting.load(std::memory_order_relaxed) ? 1 : 0;
-    if (m_summarized[slot] != 0) {
-        m_summaries[slot] = SummarizeLines(bytes);
-        return;
-    }
+    if (Summarizes()) return Prepare(slot, SummarizeLines(bytes));
+    m_summarized[slot] = 0;
     m_events[slot].clear();
     IndexLines(bytes, m_events[slot]);
+}
+
+void PieceIndex::Prepare(std::size_t slot, const LineSummary& summary)
+{
+    m_summarized[slot] = 1;
+    m_summaries[slot] = summary;
 }
 
 bool PieceIndex::Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes)

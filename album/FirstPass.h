@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/ByteStream.h"
@@ -68,6 +69,16 @@ struct LineSummary {
 
 // The summary of `bytes` (at most 4 GiB). Pure, as IndexLines is.
 LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind kind = LineIndexKind::Best);
+
+// For a search of its own that summarizes a piece along the way, in the same pass over the bytes.
+// The tags the summary looks for:
+inline constexpr std::string_view kExtBinTag = "EXTBIN";
+inline constexpr std::string_view kAlbumWrapTag = "AlbumWrap";
+inline constexpr std::string_view kId3Tag = "ID3";
+// Adds the tag that starts at `at` to the summary, when one lies wholly inside the piece.
+void SummarizeTagAt(std::span<const unsigned char> piece, std::size_t at, LineSummary& summary);
+// Offset of the last CR in the bytes, or -1.
+std::int64_t LastLineEnd(std::span<const unsigned char> bytes);
 
 // The first pass, fed the file front to back in pieces of any size: lines end at a CR, a LF right
 // after it belongs to that line end, a lone LF stays in the line. It reads until "EXTBIN", the
@@ -133,6 +144,11 @@ public:
     // `counting`: the pass only counted before its first piece.
     PieceIndex(int slots, bool counting);
     void Prepare(std::size_t slot, std::span<const unsigned char> bytes);
+    // Whether Prepare would summarize a piece now, not follow its lines: a reader may then hand
+    // it a summary made along with a search of its own.
+    bool Summarizes() const { return m_canSummarize && m_counting.load(std::memory_order_relaxed); }
+    // Prepare, for a piece already summarized (as SummarizeLines does).
+    void Prepare(std::size_t slot, const LineSummary& summary);
     // The pass fed the piece that Prepare saw in that slot; false once the verdict stands.
     bool Feed(FirstPass& pass, std::size_t slot, std::span<const unsigned char> bytes);
 

@@ -100,6 +100,17 @@ private:
 
 void Walker::Prepare(const support::Window& window)
 {
+    if (m_options.searchOnReaders && m_observer != nullptr && m_observer->WantsLineSummary(window)) {
+        std::vector<MarkerHit>& hits = m_slotHits[window.slot];
+        hits.clear();
+        album::LineSummary lines;
+        FindMarkersAndSummarize(window.bytes.first(static_cast<std::size_t>(window.end - window.start)),
+                                static_cast<std::size_t>(window.ownStart - window.start),
+                                static_cast<std::size_t>(window.ownStart - window.start) + window.Read().size(), hits,
+                                lines, m_options.finder);
+        m_observer->Prepare(window, lines);
+        return;
+    }
     if (m_options.searchOnReaders) Search(window);
     if (m_observer != nullptr) m_observer->Prepare(window);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "album/FirstPass.h"
 #include "recovery/MarkerFinder.h"
 #include "recovery/WalkListener.h"
 #include "support/ByteStream.h"
@@ -28,6 +29,10 @@ public:
     // On a reader thread, or on the walk's while it waits for one, for each window before the
     // walk reaches it: its own part is new.
     virtual void Prepare(const support::Window& window) = 0;
+    // Asked there first: whether the walk's search of the window should summarize the lines of
+    // its read part (Window::Read()) along the way, to be given to the Prepare below instead.
+    virtual bool WantsLineSummary(const support::Window& /*window*/) { return false; }
+    virtual void Prepare(const support::Window& window, const album::LineSummary& /*lines*/) { Prepare(window); }
     // On the walk's thread, the windows in file order, until it returns false, the file ends or
     // a window comes with a read error (it is then told that window too).
     virtual bool Take(const support::Window& window) = 0;

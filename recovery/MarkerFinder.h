@@ -5,6 +5,10 @@
 #include <span>
 #include <vector>
 
+namespace vyr::album {
+struct LineSummary;
+}
+
 namespace vyr::recovery {
 
 // The four-byte and three-byte markers whose first occurrence in a block the walk asks for.
@@ -31,5 +35,12 @@ bool FinderAvailable(FinderKind kind);
 // check of the few places that pass. bytes may hold at most 4 GiB.
 void FindMarkers(std::span<const unsigned char> bytes, std::vector<MarkerHit>& hits,
                  FinderKind kind = FinderKind::Best);
+
+// FindMarkers over `bytes`, and the first pass's SummarizeLines over bytes [from, to), with the
+// results of the two, in one pass over the bytes they share: the loads and the pair test serve
+// both, and the bytes are read once.
+void FindMarkersAndSummarize(std::span<const unsigned char> bytes, std::size_t from, std::size_t to,
+                             std::vector<MarkerHit>& hits, album::LineSummary& summary,
+                             FinderKind kind = FinderKind::Best);
 
 }  // namespace vyr::recovery

@@ -28,6 +28,17 @@ public:
         if (m_wanted.load(std::memory_order_relaxed)) m_index.Prepare(window.slot, window.Read());
     }
 
+    // Once the pass only counts lines, the walk's search counts them too, in the same pass.
+    bool WantsLineSummary(const support::Window&) override
+    {
+        return m_wanted.load(std::memory_order_relaxed) && m_index.Summarizes();
+    }
+
+    void Prepare(const support::Window& window, const album::LineSummary& lines) override
+    {
+        m_index.Prepare(window.slot, lines);
+    }
+
     bool Take(const support::Window& window) override
     {
         if (window.error != 0) {

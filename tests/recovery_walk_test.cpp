@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "album/FirstPass.h"
 #include "recovery/BlockWalk.h"
 #include "recovery/MarkerFinder.h"
 #include "support/ByteStream.h"
@@ -383,6 +384,55 @@ TEST(recovery_marker_finder, every_kind_finds_the_same_markers)
                 EXPECT_EQ(scalar[i].offset, hits[i].offset);
                 EXPECT_EQ(scalar[i].marker, hits[i].marker);
             }
+        }
+    }
+}
+
+// The walk's search with the first pass's line summary along the way must give what the two give
+// apart, wherever the summarized piece begins and ends in the searched bytes.
+TEST(recovery_marker_finder, the_search_that_summarizes_lines_finds_what_the_two_searches_find_apart)
+{
+    std::mt19937 random(11);
+    const char* pieces[] = {"TAG",  "ID3\x03", "Info", "VBRI",   "Xing", "EXTBIN", "EXTBI", "AlbumWrap",
+                            "Albu", "ID3",     "\r\n", "\r\r\n", "\n",   "\r",     "EX",    "Al"};
+    for (int round = 0; round < 400; ++round) {
+        Bytes bytes;
+        // Some rounds hold runs of line ends long enough to fill every lane's counter many times.
+        const std::size_t size = round % 10 == 9 ? 40'000 + random() % 3000 : random() % 5000;
+        while (bytes.size() < size) {
+            if (round % 10 == 9 && random() % 8 == 0)
+                bytes += Bytes(random() % 20'000, random() % 2 == 0 ? '\r' : '\n');
+            else if (random() % 4 == 0)
+                bytes += pieces[random() % std::size(pieces)];
+            else
+                bytes += static_cast<char>(random() % 3 == 0 ? random() % 256 : "TIVXEADnBilX\r\n"[random() % 14]);
+        }
+        const std::span<const unsigned char> span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        const std::size_t to = bytes.empty() ? 0 : random() % (bytes.size() + 1);
+        const std::size_t from = random() % 4 == 0 ? 0 : random() % (to + 1);
+        const std::string trace = "round " + std::to_string(round) + ", [" + std::to_string(from) + ", " +
+                                  std::to_string(to) + ") of " + std::to_string(bytes.size());
+
+        // Both append: a hit already in the list stays first.
+        std::vector<MarkerHit> expectedHits{{7, Marker::Xing}};
+        FindMarkers(span, expectedHits, FinderKind::Scalar);
+        const album::LineSummary expected =
+            album::SummarizeLines(span.subspan(from, to - from), album::LineIndexKind::Scalar);
+        for (const FinderKind kind : {FinderKind::Scalar, FinderKind::Avx2, FinderKind::Best}) {
+            if (!FinderAvailable(kind)) continue;
+            std::vector<MarkerHit> hits{{7, Marker::Xing}};
+            album::LineSummary summary;
+            FindMarkersAndSummarize(span, from, to, hits, summary, kind);
+            ASSERT_EQ(expectedHits.size(), hits.size()) << trace;
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                EXPECT_EQ(expectedHits[i].offset, hits[i].offset) << trace;
+                EXPECT_EQ(expectedHits[i].marker, hits[i].marker) << trace;
+            }
+            EXPECT_EQ(expected.lineEnds, summary.lineEnds) << trace;
+            EXPECT_EQ(expected.pairedEnds, summary.pairedEnds) << trace;
+            EXPECT_EQ(expected.lastLineEnd, summary.lastLineEnd) << trace;
+            EXPECT_EQ(expected.lastId3, summary.lastId3) << trace;
+            EXPECT_EQ(expected.verdictTag, summary.verdictTag) << trace;
         }
     }
 }
