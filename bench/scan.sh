@@ -38,23 +38,33 @@ rm -f "$work/t" "$work/long" "$frames"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# An empty output folder, with the writes of the run before on disk, so that runs do not meet
-# the write-back of the one before, and their pages given back, so that the next run writes into
-# memory the machine has already handed out (a virtual machine may back a page it has never used
-# only when it is first written, several times slower). The files of the run before are emptied
-# and kept, not removed: making a file, ext4 passes one by one over the inodes freed in the last
-# minute or more, which would charge a command that makes 1,116 files for the 1,116 removed
-# before it, and cp for none. They go when the benchmark ends.
+# The extraction rows write into an empty folder, with the writes of the run before on disk, so
+# that runs do not meet the write-back of the one before. The files of the run before are emptied
+# and kept, never removed, in the build folder: making a file, ext4 without a journal passes one
+# by one over the inodes freed in the last minute (five more while their table is not written
+# back), which would charge a command that makes 1,116 files for those this benchmark, or the one
+# before it, removed, and cp for none. Emptied only now, after the sync and just before the run,
+# their pages are free when it starts: a virtual machine may back a page only when it is first
+# written, several times slower, and take back within seconds the pages its guest frees, so a
+# run would otherwise write into memory backed afresh, or not, by chance.
+scratch=build/bench-scratch/scan-$(date +%Y%m%d-%H%M%S)-$$
+mkdir -p "$scratch"
+out=$scratch/out
 kept=0
 fresh_out() {
-  if [ -d "$work/out" ]; then
+  if [ -d "$out" ]; then
     sync
-    find "$work/out" -type f -exec truncate -s 0 {} +
-    mv "$work/out" "$work/kept$kept"
+    find "$out" -type f -exec truncate -s 0 {} +
+    mv "$out" "$scratch/kept$kept"
     kept=$((kept + 1))
   fi
-  mkdir "$work/out" && sync
+  mkdir "$out"
 }
+
+# The file the commands read, read once more before each timed run of either side: the machine
+# may drop pages of its page cache between runs, though memory is free.
+warm=
+warm_input() { if [ -n "$warm" ]; then cat "$warm" >/dev/null; fi; }
 
 # One timed run of "$@": the wall time in nanoseconds in $run_wall, the peak memory in KiB in
 # $run_peak. A command that fails ends the benchmark: its figure would mean nothing.
@@ -69,7 +79,7 @@ timed() {
 }
 
 # row LABEL REFERENCE TARGET FRESH N COMMAND... --- REFERENCE-COMMAND...
-# TARGET: the most the ratio may be; FRESH 1: both write into an empty $work/out.
+# TARGET: the most the ratio may be; FRESH 1: both write into an empty $out.
 row() {
   local label=$1 reference=$2 target=$3 fresh=$4 n=$5
   shift 5
@@ -80,10 +90,12 @@ row() {
   local walls=() base_walls=() ratios=() peaks=() base_peaks=()
   for _ in $(seq "$n"); do
     [ "$fresh" = 1 ] && fresh_out
+    warm_input
     timed "${command[@]}"
     walls+=("$run_wall") peaks+=("$run_peak")
     local wall=$run_wall
     [ "$fresh" = 1 ] && fresh_out
+    warm_input
     timed "${base[@]}"
     base_walls+=("$run_wall") base_peaks+=("$run_peak")
     ratios+=("$(awk -v a="$wall" -v b="$run_wall" 'BEGIN { printf "%.4f", a / b }')")
@@ -111,11 +123,13 @@ splitter() {
   local walls=() split_walls=() peaks=() split_peaks=() written
   for _ in $(seq "$split_runs"); do
     fresh_out
-    timed "$vyr" extract --scan -o "$work/out" "$file"
+    warm_input
+    timed "$vyr" extract --scan -o "$out" "$file"
     walls+=("$run_wall") peaks+=("$run_peak")
-    written=$(find "$work/out" -type f | wc -l)
+    written=$(find "$out" -type f | wc -l)
     fresh_out
-    timed mp3splt -q -e -d "$work/out" "$file"
+    warm_input
+    timed mp3splt -q -e -d "$out" "$file"
     split_walls+=("$run_wall") split_peaks+=("$run_peak")
   done
   awk -v runs="$split_runs" -v e="$(printf '%s\n' "${walls[@]}" | median)" \
@@ -131,7 +145,7 @@ table() {
   local parts
   parts=$("$vyr" scan --json "$file" | grep -c '"row"')
   [ "$parts" -eq "$tracks" ] || { echo "scan: found $parts parts in the $name file, not $tracks" >&2; exit 1; }
-  cat "$file" >/dev/null  # warm the page cache
+  warm=$file
   awk -v name="$name" -v size="$(stat -c %s "$file")" -v parts="$parts" -v runs="$runs" 'BEGIN {
     printf "scan: %s file, %.0f MiB, %d parts found; page cache warm; medians of %d pairs, ratios pair by pair\n",
            name, size / 1048576, parts, runs
@@ -140,9 +154,10 @@ table() {
   row "vyr scan FILE" "cat FILE" 1.0 0 "$runs" "$vyr" scan "$file" --- cat "$file"
   row "vyr list --scan --json FILE" "cat FILE" 1.5 0 "$runs" "$vyr" list --scan --json "$file" --- cat "$file"
   row "vyr extract --scan -o DIR FILE" "cp FILE DIR/copy" 1.5 1 "$runs" \
-    "$vyr" extract --scan -o "$work/out" "$file" --- cp "$file" "$work/out/copy"
+    "$vyr" extract --scan -o "$out" "$file" --- cp "$file" "$out/copy"
   splitter "$file"
 }
 
 table realistic "$realistic" "$realistic_tracks"
 table dense "$dense" 256
+echo "scan: the emptied outputs stay in $scratch: removing files makes ext4 without a journal slow to make new ones for minutes"
