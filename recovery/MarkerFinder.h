@@ -7,7 +7,7 @@
 
 namespace vyr::album {
 struct LineSummary;
-}
+}  // namespace vyr::album
 
 namespace vyr::recovery {
 
