@@ -4,9 +4,10 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <initializer_list>
 #include <string_view>
 
+#include "album/LineCount.h"
+#include "support/NibbleTable.h"
 #include "support/ReadBuffer.h"
 #include "support/Text.h"
 #include "support/WindowReader.h"
@@ -20,18 +21,11 @@ namespace vyr::album {
 
 namespace {
 
-constexpr std::string_view kExtBin = kExtBinTag;
-constexpr std::string_view kAlbumWrap = kAlbumWrapTag;
-constexpr std::string_view kId3 = kId3Tag;
+using lines::kAlbumWrap;
+using lines::kTags;
+using lines::Tag;
 // Longest tag but one byte: what a piece must carry over for a tag cut by its end.
 constexpr std::size_t kCarryBytes = kAlbumWrap.size() - 1;
-
-struct Tag {
-    std::string_view text;
-    LineMark mark;
-};
-constexpr std::array<Tag, 3> kTags{
-    {{kExtBin, LineMark::ExtBin}, {kAlbumWrap, LineMark::AlbumWrap}, {kId3, LineMark::Id3}}};
 
 // A CR, or the tag that starts at `at` when it lies wholly inside the n bytes.
 inline void Classify(const unsigned char* bytes, std::size_t n, std::size_t at, std::vector<LineEvent>& events)
@@ -53,33 +47,6 @@ void IndexScalar(const unsigned char* bytes, std::size_t n, std::size_t from, st
     for (std::size_t i = from; i < n; ++i) {
         const unsigned char b = bytes[i];
         if (b == '\r' || b == 'E' || b == 'A' || b == 'I') Classify(bytes, n, i, events);
-    }
-}
-
-// The tag that starts at `at`, when it lies wholly inside the n bytes.
-inline void SummarizeTag(const unsigned char* bytes, std::size_t n, std::size_t at, LineSummary& summary)
-{
-    for (const Tag& tag : kTags)
-        if (n - at >= tag.text.size() && std::memcmp(bytes + at, tag.text.data(), tag.text.size()) == 0) {
-            if (tag.mark == LineMark::Id3)
-                summary.lastId3 = static_cast<std::int64_t>(at);
-            else
-                summary.verdictTag = true;
-            return;
-        }
-}
-
-void SummarizeScalar(const unsigned char* bytes, std::size_t n, std::size_t from, LineSummary& summary)
-{
-    for (std::size_t i = from; i < n; ++i) {
-        const unsigned char b = bytes[i];
-        if (b == '\r') {
-            ++summary.lineEnds;
-            summary.lastLineEnd = static_cast<std::int64_t>(i);
-            if (i + 1 < n && bytes[i + 1] == '\n') ++summary.pairedEnds;
-        } else if (b == 'E' || b == 'A' || b == 'I') {
-            SummarizeTag(bytes, n, i, summary);
-        }
     }
 }
 
@@ -111,20 +78,10 @@ void IndexSse2(const unsigned char* bytes, std::size_t n, std::vector<LineEvent>
 }
 
 // The tags' first bytes (E, A, I) have low nibbles of their own, and so have their second bytes
-// (X, l, D): a byte is a candidate when the table entry at its low nibble is the byte itself.
-// Unused entries hold a byte of another low nibble, and bytes from 0x80 on look up 0, so neither
-// ever matches. The shuffles look up within each 16-byte lane, so the table stands once per lane.
-constexpr std::array<unsigned char, 32> NibbleTable(std::initializer_list<unsigned char> bytes)
-{
-    std::array<unsigned char, 32> table{};
-    for (unsigned k = 0; k < 32; ++k) table[k] = static_cast<unsigned char>(0x70 | (((k & 0x0F) + 1) & 0x0F));
-    for (unsigned lane = 0; lane < 32; lane += 16)
-        for (const unsigned char b : bytes) table[lane + (b & 0x0F)] = b;
-    return table;
-}
-
-constexpr auto kFirstBytes = NibbleTable({'E', 'A', 'I'});
-constexpr auto kSecondBytes = NibbleTable({'X', 'l', 'D'});
+// (X, l, D).
+constexpr auto kFirstBytes = support::NibbleTable<32>(lines::kTagFirstBytes);
+constexpr auto kSecondBytes = support::NibbleTable<32>(lines::kTagSecondBytes);
+static_assert(support::FitsNibbleTable(lines::kTagFirstBytes) && support::FitsNibbleTable(lines::kTagSecondBytes));
 
 __attribute__((target("avx2"))) void IndexAvx2(const unsigned char* bytes, std::size_t n,
                                                std::vector<LineEvent>& events)
@@ -136,8 +93,7 @@ __attribute__((target("avx2"))) void IndexAvx2(const unsigned char* bytes, std::
     for (; pos + 33 <= n; pos += 32) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 1));
-        const __m256i pairs = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
-                                               _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
+        const __m256i pairs = lines::PairsAvx2(a, b, first, second);
         auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(pairs, _mm256_cmpeq_epi8(a, cr))));
         while (mask != 0) {
             Classify(bytes, n, pos + static_cast<std::size_t>(__builtin_ctz(mask)), events);
@@ -145,84 +101,6 @@ __attribute__((target("avx2"))) void IndexAvx2(const unsigned char* bytes, std::
         }
     }
     IndexScalar(bytes, n, pos, events);
-}
-
-// The sum of the 32 bytes.
-__attribute__((target("avx2"))) inline std::uint64_t SumBytesAvx2(__m256i bytes)
-{
-    const __m256i sums = _mm256_sad_epu8(bytes, _mm256_setzero_si256());
-    return static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
-}
-
-// Bits for 32 bytes: the pairs that may begin a tag.
-__attribute__((target("avx2"))) inline __m256i TagPairsAvx2(__m256i a, __m256i b, __m256i first, __m256i second)
-{
-    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
-                            _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
-}
-
-// Offset of the last CR in bytes[0, n), or -1.
-__attribute__((target("avx2,lzcnt"))) std::int64_t LastCrAvx2(const unsigned char* bytes, std::size_t n)
-{
-    const __m256i cr = _mm256_set1_epi8('\r');
-    std::size_t end = n;
-    for (; end >= 32; end -= 32) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + end - 32));
-        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, cr)));
-        if (mask != 0) return static_cast<std::int64_t>(end - 1 - static_cast<std::size_t>(std::countl_zero(mask)));
-    }
-    while (end > 0)
-        if (bytes[--end] == '\r') return static_cast<std::int64_t>(end);
-    return -1;
-}
-
-// Counts 64 bytes a turn with no branch but the rare tag candidates: each CR, and each CR with an
-// LF after it, adds one to a byte counter of its own lane, and the counters are summed before
-// they can overflow. The last CR, when there is one, is looked for once, from the end.
-__attribute__((target("avx2,lzcnt"))) void SummarizeAvx2(const unsigned char* bytes, std::size_t n,
-                                                         LineSummary& summary)
-{
-    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstBytes.data()));
-    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondBytes.data()));
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i lf = _mm256_set1_epi8('\n');
-    // Two counts a turn at most in each lane: 127 turns fill a byte to 254.
-    constexpr std::size_t kTurns = 127;
-    std::uint64_t lineEnds = 0;
-    std::uint64_t pairedEnds = 0;
-    std::size_t pos = 0;
-    while (pos + 65 <= n) {
-        __m256i ends = _mm256_setzero_si256();
-        __m256i paired = _mm256_setzero_si256();
-        for (std::size_t turn = 0; turn < kTurns && pos + 65 <= n; ++turn, pos += 64) {
-            const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos));
-            const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 1));
-            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 32));
-            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + pos + 33));
-            const __m256i cr0 = _mm256_cmpeq_epi8(a0, cr);
-            const __m256i cr1 = _mm256_cmpeq_epi8(a1, cr);
-            ends = _mm256_sub_epi8(_mm256_sub_epi8(ends, cr0), cr1);
-            paired = _mm256_sub_epi8(paired, _mm256_and_si256(cr0, _mm256_cmpeq_epi8(b0, lf)));
-            paired = _mm256_sub_epi8(paired, _mm256_and_si256(cr1, _mm256_cmpeq_epi8(b1, lf)));
-            const __m256i tags0 = TagPairsAvx2(a0, b0, first, second);
-            const __m256i tags1 = TagPairsAvx2(a1, b1, first, second);
-            const __m256i tags = _mm256_or_si256(tags0, tags1);
-            if (_mm256_testz_si256(tags, tags) != 0) continue;
-            std::uint64_t at = static_cast<std::uint32_t>(_mm256_movemask_epi8(tags0)) |
-                               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(tags1))} << 32;
-            for (; at != 0; at &= at - 1)
-                SummarizeTag(bytes, n, pos + static_cast<std::size_t>(std::countr_zero(at)), summary);
-        }
-        lineEnds += SumBytesAvx2(ends);
-        pairedEnds += SumBytesAvx2(paired);
-    }
-    summary.lineEnds = static_cast<std::uint32_t>(lineEnds);
-    summary.pairedEnds = static_cast<std::uint32_t>(pairedEnds);
-    summary.lastLineEnd = lineEnds == 0 ? -1 : LastCrAvx2(bytes, pos);
-    SummarizeScalar(bytes, n, pos, summary);
 }
 
 bool HasAvx2()
@@ -281,31 +159,18 @@ void IndexLines(std::span<const unsigned char> bytes, std::vector<LineEvent>& ev
     IndexScalar(data, n, 0, events);
 }
 
-void SummarizeTagAt(std::span<const unsigned char> piece, std::size_t at, LineSummary& summary)
-{
-    if (at < piece.size()) SummarizeTag(piece.data(), piece.size(), at, summary);
-}
-
-std::int64_t LastLineEnd(std::span<const unsigned char> bytes)
-{
-#ifdef VYR_X86
-    if (HasAvx2()) return LastCrAvx2(bytes.data(), bytes.size());
-#endif
-    const auto last = std::find(bytes.rbegin(), bytes.rend(), '\r');
-    return last == bytes.rend() ? -1 : static_cast<std::int64_t>(bytes.rend() - last) - 1;
-}
-
 LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind kind)
 {
     LineSummary summary;
 #ifdef VYR_X86
     if ((kind == LineIndexKind::Best || kind == LineIndexKind::Avx2) && HasAvx2()) {
-        SummarizeAvx2(bytes.data(), bytes.size(), summary);
+        lines::SummarizeAvx2(bytes.data(), bytes.size(), kFirstBytes.data(), kSecondBytes.data(), summary,
+                             [](std::size_t) {});
         return summary;
     }
 #endif
     (void)kind;
-    SummarizeScalar(bytes.data(), bytes.size(), 0, summary);
+    lines::SummarizeScalar(bytes.data(), bytes.size(), 0, summary);
     return summary;
 }
 

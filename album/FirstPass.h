@@ -70,16 +70,6 @@ struct LineSummary {
 // The summary of `bytes` (at most 4 GiB). Pure, as IndexLines is.
 LineSummary SummarizeLines(std::span<const unsigned char> bytes, LineIndexKind kind = LineIndexKind::Best);
 
-// For a search of its own that summarizes a piece along the way, in the same pass over the bytes.
-// The tags the summary looks for:
-inline constexpr std::string_view kExtBinTag = "EXTBIN";
-inline constexpr std::string_view kAlbumWrapTag = "AlbumWrap";
-inline constexpr std::string_view kId3Tag = "ID3";
-// Adds the tag that starts at `at` to the summary, when one lies wholly inside the piece.
-void SummarizeTagAt(std::span<const unsigned char> piece, std::size_t at, LineSummary& summary);
-// Offset of the last CR in the bytes, or -1.
-std::int64_t LastLineEnd(std::span<const unsigned char> bytes);
-
 // The first pass, fed the file front to back in pieces of any size: lines end at a CR, a LF right
 // after it belongs to that line end, a lone LF stays in the line. It reads until "EXTBIN", the
 // end of the file, or the header length passing half of the file's length, and never needs the

@@ -104,10 +104,8 @@ void Walker::Prepare(const support::Window& window)
         std::vector<MarkerHit>& hits = m_slotHits[window.slot];
         hits.clear();
         album::LineSummary lines;
-        FindMarkersAndSummarize(window.bytes.first(static_cast<std::size_t>(window.end - window.start)),
-                                static_cast<std::size_t>(window.ownStart - window.start),
-                                static_cast<std::size_t>(window.ownStart - window.start) + window.Read().size(), hits,
-                                lines, m_options.finder);
+        const auto own = static_cast<std::size_t>(window.ownStart - window.start);
+        FindMarkersAndSummarize(window.Asked(), own, own + window.Read().size(), hits, lines, m_options.finder);
         m_observer->Prepare(window, lines);
         return;
     }
@@ -119,7 +117,7 @@ void Walker::Search(const support::Window& window)
 {
     std::vector<MarkerHit>& hits = m_slotHits[window.slot];
     hits.clear();
-    FindMarkers(window.bytes.first(static_cast<std::size_t>(window.end - window.start)), hits, m_options.finder);
+    FindMarkers(window.Asked(), hits, m_options.finder);
 }
 
 // Makes the window hold [start, start + length) and the tag check's reach past it.

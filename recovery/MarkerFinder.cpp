@@ -4,11 +4,12 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <initializer_list>
 #include <span>
 #include <string_view>
 
 #include "album/FirstPass.h"
+#include "album/LineCount.h"
+#include "support/NibbleTable.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -81,49 +82,19 @@ void FindSse2(const unsigned char* bytes, std::size_t n, std::vector<MarkerHit>&
 }
 
 // Each marker's first byte (T, I, V, X) has a low nibble of its own, and so has each second
-// byte (A, D, n, B, i). A byte is a possible first byte when the table entry at its low nibble
-// is the byte itself; unused entries hold a byte whose low nibble differs from their index, and
-// bytes from 0x80 on look up 0, so neither ever matches. One shuffle and one compare per side
-// then find every candidate pair; the few false pairs ("TD", "IA") are dropped by the check.
-constexpr unsigned char kNoMatch(unsigned k) { return static_cast<unsigned char>(0x70 | ((k + 1) & 0x0F)); }
-
-// The shuffles look up within each 16-byte lane, so the table stands once per lane.
-constexpr std::array<unsigned char, 64> Table(std::span<const unsigned char> bytes)
-{
-    std::array<unsigned char, 64> table{};
-    for (unsigned k = 0; k < 64; ++k) table[k] = kNoMatch(k & 0x0F);
-    for (unsigned lane = 0; lane < 64; lane += 16)
-        for (const unsigned char b : bytes) table[lane + (b & 0x0F)] = b;
-    return table;
-}
-
-constexpr std::array<unsigned char, 64> Table(std::initializer_list<unsigned char> bytes)
-{
-    return Table(std::span(bytes.begin(), bytes.size()));
-}
-
-// What a table needs of its bytes: no two share a low nibble, and none is from 0x80 on.
-constexpr bool FitsTable(std::span<const unsigned char> bytes)
-{
-    for (const unsigned char a : bytes) {
-        if (a >= 0x80) return false;
-        for (const unsigned char b : bytes)
-            if (a != b && (a & 0x0F) == (b & 0x0F)) return false;
-    }
-    return true;
-}
-
-constexpr auto kFirstBytes = Table({'T', 'I', 'V', 'X'});
-constexpr auto kSecondBytes = Table({'A', 'D', 'n', 'B', 'i'});
+// byte (A, D, n, B, i): one shuffle and one compare per side then find every candidate pair; the
+// few false pairs ("TD", "IA") are dropped by the check.
+constexpr std::array<unsigned char, 4> kMarkerFirstBytes{'T', 'I', 'V', 'X'};
+constexpr std::array<unsigned char, 5> kMarkerSecondBytes{'A', 'D', 'n', 'B', 'i'};
+constexpr auto kFirstBytes = support::NibbleTable<64>(kMarkerFirstBytes);
+constexpr auto kSecondBytes = support::NibbleTable<64>(kMarkerSecondBytes);
 
 // Bit k: bytes k and k + 1 may be a marker's first two.
 __attribute__((target("avx2"))) inline std::uint32_t PairsAvx2(const unsigned char* at, __m256i first, __m256i second)
 {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
-    const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
-                                       _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(m));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(album::lines::PairsAvx2(a, b, first, second)));
 }
 
 __attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::size_t n, std::vector<MarkerHit>& hits)
@@ -152,51 +123,23 @@ __attribute__((target("avx2"))) void FindAvx2(const unsigned char* bytes, std::s
 
 // The markers' first and second bytes together with those of the first pass's tags, which keep
 // low nibbles of their own too: one table for each side finds the candidates of both searches.
-constexpr unsigned char FirstByte(std::string_view tag) { return static_cast<unsigned char>(tag[0]); }
-constexpr unsigned char SecondByte(std::string_view tag) { return static_cast<unsigned char>(tag[1]); }
-using album::kAlbumWrapTag;
-using album::kExtBinTag;
-using album::kId3Tag;
-constexpr std::array<unsigned char, 7> kFirstBytesWithLines{
-    'T', 'I', 'V', 'X', FirstByte(kExtBinTag), FirstByte(kAlbumWrapTag), FirstByte(kId3Tag)};
-constexpr std::array<unsigned char, 8> kSecondBytesWithLines{
-    'A', 'D', 'n', 'B', 'i', SecondByte(kExtBinTag), SecondByte(kAlbumWrapTag), SecondByte(kId3Tag)};
-static_assert(FitsTable(kFirstBytesWithLines) && FitsTable(kSecondBytesWithLines));
-constexpr auto kFirstTableWithLines = Table(kFirstBytesWithLines);
-constexpr auto kSecondTableWithLines = Table(kSecondBytesWithLines);
-
-__attribute__((target("avx2"))) inline __m256i PairsOf(__m256i a, __m256i b, __m256i first, __m256i second)
+template <std::size_t M, std::size_t T>
+constexpr std::array<unsigned char, M + T> Joined(const std::array<unsigned char, M>& markers,
+                                                  const std::array<unsigned char, T>& tags)
 {
-    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(first, a), a),
-                            _mm256_cmpeq_epi8(_mm256_shuffle_epi8(second, b), b));
+    std::array<unsigned char, M + T> joined{};
+    std::copy(markers.begin(), markers.end(), joined.begin());
+    std::copy(tags.begin(), tags.end(), joined.begin() + M);
+    return joined;
 }
+constexpr auto kFirstBytesWithLines = Joined(kMarkerFirstBytes, album::lines::kTagFirstBytes);
+constexpr auto kSecondBytesWithLines = Joined(kMarkerSecondBytes, album::lines::kTagSecondBytes);
+static_assert(support::FitsNibbleTable(kFirstBytesWithLines) && support::FitsNibbleTable(kSecondBytesWithLines));
+constexpr auto kFirstTableWithLines = support::NibbleTable<32>(kFirstBytesWithLines);
+constexpr auto kSecondTableWithLines = support::NibbleTable<32>(kSecondBytesWithLines);
 
-// The sum of the 32 bytes.
-__attribute__((target("avx2"))) inline std::uint64_t SumBytesAvx2(__m256i bytes)
-{
-    const __m256i sums = _mm256_sad_epu8(bytes, _mm256_setzero_si256());
-    return static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 0)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 1)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 2)) +
-           static_cast<std::uint64_t>(_mm256_extract_epi64(sums, 3));
-}
-
-// Adds the summary of the piece's bytes from `pos` on, taken on their own: a CR just in front of
-// them had its LF counted already.
-void AddRest(album::LineSummary& summary, std::span<const unsigned char> piece, std::size_t pos)
-{
-    const album::LineSummary rest = album::SummarizeLines(piece.subspan(pos));
-    const auto shift = static_cast<std::int64_t>(pos);
-    summary.lineEnds += rest.lineEnds;
-    summary.pairedEnds += rest.pairedEnds;
-    if (rest.lastLineEnd >= 0) summary.lastLineEnd = shift + rest.lastLineEnd;
-    if (rest.lastId3 >= 0) summary.lastId3 = shift + rest.lastId3;
-    summary.verdictTag = summary.verdictTag || rest.verdictTag;
-}
-
-// FindAvx2 over the bytes around the piece; over the piece itself the line counts ride along,
-// each CR and each CR with an LF after it adding one to a byte counter of its own lane, summed
-// before the counters can overflow, and each candidate pair is tried for a marker and a tag.
+// FindAvx2 over the bytes around the piece; over the piece itself the marker search rides along
+// with the first pass's line count, trying each candidate pair for a marker too.
 __attribute__((target("avx2,lzcnt"))) void FindAndSummarizeAvx2(const unsigned char* bytes, std::size_t n,
                                                                 std::size_t from, std::size_t to,
                                                                 std::vector<MarkerHit>& hits,
@@ -207,52 +150,13 @@ __attribute__((target("avx2,lzcnt"))) void FindAndSummarizeAvx2(const unsigned c
     if (from > 0) FindAvx2(bytes, std::min(n, from + 3), hits);
     while (hits.size() > before && hits.back().offset >= from) hits.pop_back();
 
-    const std::span<const unsigned char> piece(bytes + from, to - from);
-    const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kFirstTableWithLines.data()));
-    const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kSecondTableWithLines.data()));
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i lf = _mm256_set1_epi8('\n');
-    // Two counts a turn at most in each lane: 127 turns fill a byte to 254.
-    constexpr std::size_t kTurns = 127;
-    std::uint64_t lineEnds = 0;
-    std::uint64_t pairedEnds = 0;
-    std::size_t pos = 0;
-    while (pos + 65 <= piece.size()) {
-        __m256i ends = _mm256_setzero_si256();
-        __m256i paired = _mm256_setzero_si256();
-        for (std::size_t turn = 0; turn < kTurns && pos + 65 <= piece.size(); ++turn, pos += 64) {
-            const unsigned char* at = piece.data() + pos;
-            const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-            const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
-            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
-            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 33));
-            const __m256i cr0 = _mm256_cmpeq_epi8(a0, cr);
-            const __m256i cr1 = _mm256_cmpeq_epi8(a1, cr);
-            ends = _mm256_sub_epi8(_mm256_sub_epi8(ends, cr0), cr1);
-            paired = _mm256_sub_epi8(paired, _mm256_and_si256(cr0, _mm256_cmpeq_epi8(b0, lf)));
-            paired = _mm256_sub_epi8(paired, _mm256_and_si256(cr1, _mm256_cmpeq_epi8(b1, lf)));
-            const __m256i pairs0 = PairsOf(a0, b0, first, second);
-            const __m256i pairs1 = PairsOf(a1, b1, first, second);
-            const __m256i pairs = _mm256_or_si256(pairs0, pairs1);
-            if (_mm256_testz_si256(pairs, pairs) != 0) continue;
-            std::uint64_t mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(pairs0)) |
-                                 std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(pairs1))} << 32;
-            for (; mask != 0; mask &= mask - 1) {
-                const std::size_t k = pos + static_cast<std::size_t>(std::countr_zero(mask));
-                Check(bytes, n, from + k, hits);
-                album::SummarizeTagAt(piece, k, summary);
-            }
-        }
-        lineEnds += SumBytesAvx2(ends);
-        pairedEnds += SumBytesAvx2(paired);
-    }
-    summary.lineEnds = static_cast<std::uint32_t>(lineEnds);
-    summary.pairedEnds = static_cast<std::uint32_t>(pairedEnds);
-    summary.lastLineEnd = lineEnds == 0 ? -1 : album::LastLineEnd(piece.first(pos));
-    AddRest(summary, piece, pos);
+    // A marker near the piece's end may reach past it, into the bytes after it.
+    const std::size_t counted =
+        album::lines::SummarizeAvx2(bytes + from, to - from, kFirstTableWithLines.data(), kSecondTableWithLines.data(),
+                                    summary, [&](std::size_t at) { Check(bytes, n, from + at, hits); });
 
     // The markers from there to the end of the bytes.
-    const std::size_t tail = from + pos;
+    const std::size_t tail = from + counted;
     const std::size_t found = hits.size();
     FindAvx2(bytes + tail, n - tail, hits);
     for (std::size_t i = found; i < hits.size(); ++i) hits[i].offset += static_cast<std::uint32_t>(tail);
@@ -337,7 +241,6 @@ void FindMarkersAndSummarize(std::span<const unsigned char> bytes, std::size_t f
     from = std::min(from, to);
 #ifdef VYR_X86
     if ((kind == FinderKind::Best || kind == FinderKind::Avx2) && HasAvx2()) {
-        summary = album::LineSummary{};
         return FindAndSummarizeAvx2(bytes.data(), bytes.size(), from, to, hits, summary);
     }
 #endif

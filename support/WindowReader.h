@@ -32,6 +32,8 @@ struct Window {
     int error = 0;  // errno of a read that failed; the bytes then are void
     std::span<const unsigned char> bytes;  // end − start bytes, then zeros: every buffer's capacity
 
+    // The bytes asked for, without the zeros after them.
+    std::span<const unsigned char> Asked() const { return bytes.first(static_cast<std::size_t>(end - start)); }
     std::span<const unsigned char> Own() const
     {
         return bytes.subspan(static_cast<std::size_t>(ownStart - start), static_cast<std::size_t>(ownEnd - ownStart));

@@ -64,6 +64,7 @@ TEST(window_reader, hands_out_every_window_in_order_with_the_streams_bytes_whoev
             EXPECT_EQ(0, window->error);
             const std::size_t held = static_cast<std::size_t>(window->end - window->start);
             ASSERT_GE(window->bytes.size(), held + 16);
+            EXPECT_EQ(held, window->Asked().size());
             EXPECT_EQ(bytes.substr(static_cast<std::size_t>(window->start), held),
                       std::string(window->bytes.begin(), window->bytes.begin() + static_cast<std::ptrdiff_t>(held)));
             EXPECT_TRUE(std::all_of(window->bytes.begin() + static_cast<std::ptrdiff_t>(held), window->bytes.end(),
