@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,10 +47,32 @@ private:
     void Close(char bracket);
     void Key(std::string_view key);
     void Quoted(std::string_view utf8);
+    void Escaped(std::string_view utf8);
     void Indent(std::size_t depth);
 
+    // Room for n more bytes at the end of the buffer, which is passed on first when they would
+    // not fit. Inline, so that the many short pieces of a member cost a copy each, not a call.
+    char* Room(std::size_t n)
+    {
+        if (m_capacity - m_size < n) MakeRoom(n);
+        return m_data.get() + m_size;
+    }
+    void MakeRoom(std::size_t n);
+    void Put(std::string_view bytes)
+    {
+        std::memcpy(Room(bytes.size()), bytes.data(), bytes.size());
+        m_size += bytes.size();
+    }
+    void Put(char c)
+    {
+        *Room(1) = c;
+        ++m_size;
+    }
+
     std::ostream& m_out;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity;
     std::vector<bool> m_filled;  // per open object or array: it has a member already
 };
 

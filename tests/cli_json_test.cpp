@@ -101,6 +101,18 @@ TEST(cli_json, the_writer_lays_out_as_the_library_does)
         for (std::size_t n = random() % 5; n > 0; --n) value[RandomUtf8(random) + "k"] = RandomValue(random, 0);
         ASSERT_EQ(value.dump(2), Written(value)) << "round " << round;
     }
+    // Output is passed on in pieces: members that cross the pieces' edges, and texts longer than
+    // a piece, plain and escaped, must come out whole.
+    ordered_json large = ordered_json::object();
+    large["plain"] = std::string(300'000, 'p');
+    std::string escaped;
+    for (int k = 0; k < 40'000; ++k) escaped += "a\"\n\x01\xc3\xa9";
+    large["escaped"] = escaped;
+    large["rows"] = ordered_json::array();
+    for (int row = 0; row < 20'000; ++row)
+        large["rows"].push_back(
+            {{"row", row}, {"fileName", "Track " + std::to_string(row) + ".mp3"}, {"seconds", 2.5}});
+    ASSERT_EQ(large.dump(2), Written(large));
 }
 
 TEST(cli_json, text_that_is_not_utf8_is_replaced_and_kept_as_bytes)
