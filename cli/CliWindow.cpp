@@ -16,20 +16,28 @@ constexpr std::size_t kMaxItems = 32'767;  // rows are walked with signed 16-bit
 CliWindow::CliWindow(std::ostream& err, bool answerYes, std::string groupSeparator)
     : m_err(err), m_answerYes(answerYes), m_groupSeparator(std::move(groupSeparator))
 {
+    StartKeys();
+}
+
+void CliWindow::StartKeys()
+{
+    m_keys.reset();
+    m_keyArena.release();
+    m_keys.emplace(&m_keyArena);
     // Room for the most rows a list holds, so that a long album's fill never rehashes.
-    m_keys.reserve(kMaxItems);
+    m_keys->reserve(kMaxItems);
 }
 
 void CliWindow::RemoveAllItems()
 {
     m_ticked.clear();
-    m_keys.clear();
+    StartKeys();
 }
 
 bool CliWindow::AddItem(std::string_view key)
 {
     // Like the list control: a key may stand once; an empty key is no key.
-    if (!key.empty() && !m_keys.emplace(key).second) return false;
+    if (!key.empty() && !m_keys->emplace(key).second) return false;
     m_ticked.push_back(false);
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory_resource>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -48,6 +50,8 @@ public:
     bool OpenDocument(std::string_view) override { return false; }
 
 private:
+    void StartKeys();
+
     static constexpr double kListWidth = 8055;  // ListView1's width in twips
 
     std::ostream& m_err;
@@ -55,7 +59,10 @@ private:
     std::string m_groupSeparator;
     bool m_showProgress = false;
     std::vector<bool> m_ticked;
-    std::unordered_set<std::string> m_keys;
+    // The keys of a long list are many small strings made once and dropped together: one arena
+    // holds them all, so neither their making nor their end costs a call to the allocator each.
+    std::pmr::monotonic_buffer_resource m_keyArena;
+    std::optional<std::pmr::unordered_set<std::pmr::string>> m_keys;
     int m_progressMinimum = 0;
     int m_progressMaximum = 100;
     int m_progressDrawn = -1;  // the value last drawn, so a scan's many equal values draw once
