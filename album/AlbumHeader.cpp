@@ -1,5 +1,6 @@
 #include "album/AlbumHeader.h"
 
+#include <algorithm>
 #include <array>
 
 #include "album/LenientNumber.h"
@@ -112,6 +113,8 @@ ParsedHeader ParseHeader(const std::vector<std::string>& lines)
 {
     ParsedHeader header;
     header.tracks.Reset();
+    // No line makes more than one row.
+    header.tracks.Reserve(std::min(lines.size(), std::size_t{TrackTable::kMaxRows}));
     PendingRow pending;
     std::string_view title;
     std::string_view artist;

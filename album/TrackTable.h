@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ public:
 
     // Discards every row and leaves exactly one empty row 0.
     void Reset();
+    // Room for that many rows, so that a long header's rows are not moved again and again as the
+    // table grows. Room never used is never touched, and so costs no memory.
+    void Reserve(std::size_t rows) { m_rows.reserve(rows); }
 
     // The row a new track goes into: row 0 while the filler says it is still free, else a new
     // row appended at the end. The caller keeps the count within kMaxRows.
