@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 namespace vyr::support {
 
@@ -17,23 +17,28 @@ class ReadBuffer {
 public:
     static constexpr std::size_t kPage = 4096;
 
-    explicit ReadBuffer(std::size_t capacity) : m_capacity(capacity), m_storage(capacity + kPage - 1) {}
+    // The room is not cleared: a reader uses only what its reads gave, and a page never read
+    // into is never touched.
+    explicit ReadBuffer(std::size_t capacity)
+        : m_capacity(capacity), m_storage(std::make_unique_for_overwrite<unsigned char[]>(capacity + kPage - 1))
+    {
+    }
 
     // `Capacity()` bytes of room for bytes read from `offset` on. The room for one offset moves
     // when the next is asked for: what it held is not carried along.
     std::span<unsigned char> For(std::int64_t offset)
     {
-        const auto base = reinterpret_cast<std::uintptr_t>(m_storage.data());
+        const auto base = reinterpret_cast<std::uintptr_t>(m_storage.get());
         const std::uintptr_t want = static_cast<std::uintptr_t>(offset) % kPage;
         const std::size_t shift = (want + kPage - base % kPage) % kPage;
-        return {m_storage.data() + shift, m_capacity};
+        return {m_storage.get() + shift, m_capacity};
     }
 
     std::size_t Capacity() const { return m_capacity; }
 
 private:
     std::size_t m_capacity;
-    std::vector<unsigned char> m_storage;
+    std::unique_ptr<unsigned char[]> m_storage;
 };
 
 }  // namespace vyr::support

@@ -25,7 +25,8 @@ WindowReader::WindowReader(ByteStream& source, WindowLayout layout, Prepare prep
         m_layout.zeros;
     const auto slots =
         static_cast<std::size_t>(std::min<std::int64_t>(m_layout.slots, std::max<std::int64_t>(m_count, 1)));
-    m_buffers.assign(slots, ReadBuffer(capacity));
+    m_buffers.reserve(slots);
+    while (m_buffers.size() < slots) m_buffers.emplace_back(capacity);
     m_windows.resize(slots);
     m_ready.assign(slots, -1);
     m_layout.slots = static_cast<int>(slots);
