@@ -149,9 +149,10 @@ table() {
   parts=$("$vyr" scan --json "$file" | grep -c '"row"')
   [ "$parts" -eq "$tracks" ] || { echo "scan: found $parts parts in the $name file, not $tracks" >&2; exit 1; }
   warm=$file
-  awk -v name="$name" -v size="$(stat -c %s "$file")" -v parts="$parts" -v runs="$runs" -v extract_runs="$extract_runs" 'BEGIN {
-    printf "scan: %s file, %.0f MiB, %d parts found; page cache warm; medians of %d pairs (%d for extraction), ratios pair by pair\n",
-           name, size / 1048576, parts, runs, extract_runs
+  awk -v name="$name" -v size="$(stat -c %s "$file")" -v parts="$parts" -v runs="$runs" \
+      -v extract_runs="$extract_runs" 'BEGIN {
+    printf "scan: %s file, %.0f MiB, %d parts found; page cache warm; medians of %d pairs (%d for extraction), " \
+           "ratios pair by pair\n", name, size / 1048576, parts, runs, extract_runs
   }'
   row "vyr scan --json FILE" "cat FILE" 1.2 0 "$runs" "$vyr" scan --json "$file" --- cat "$file"
   row "vyr scan FILE" "cat FILE" 1.0 0 "$runs" "$vyr" scan "$file" --- cat "$file"
