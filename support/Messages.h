@@ -65,10 +65,26 @@ inline constexpr std::string_view kOpenFilter =
     "(*.mp3)|*.mp3|Any file (*.*)|*.*";
 std::string RenameRefused(std::string_view name);
 
+// The window's hints (tooltips) and menu.
+inline constexpr std::string_view kHintListView1 =
+    "To modify filenames shown, select item with mouse then click on it again (or SHIFT+E) to Edit filename.";
+inline constexpr std::string_view kListView1EmptyHint = "Open album file to load list";
+inline constexpr std::string_view kHintOpenFile =
+    "Open album file, files that already exist in the folder will be un-ticked in the list.";
+inline constexpr std::string_view kHintSelectAll = "Select all files";
+inline constexpr std::string_view kHintDeselectAll = "De-select all files";
+inline constexpr std::string_view kHintChooseTarget = "Prompt for target folder to extract to (on/off)";
+inline constexpr std::string_view kHintExtract =
+    "Extract files \"ticked\" in list from Album (does not overwrite files that already exist)";
+inline constexpr std::string_view kHintClose = "Close";
+inline constexpr std::string_view kSiteHintPrefix = "Click HERE To go to ";
+inline constexpr std::string_view kRecoverPreciselyMenu = "Recover tracks frame by frame";
+
 // Extract command: why a row was not written, one line each under kFailuresHeading.
 inline constexpr std::string_view kReasonBadRange = "the track's place in the album is invalid";
 inline constexpr std::string_view kReasonPastEnd = "the track runs past the end of the album";
 inline constexpr std::string_view kReasonBadName = "the name is not a plain file name";
+inline constexpr std::string_view kReasonNameTooLong = "the name is longer than the file system takes";
 inline constexpr std::string_view kReasonOpenAlbum = "cannot open the album";
 inline constexpr std::string_view kReasonNotRegular = "the album is not a regular file";
 inline constexpr std::string_view kReasonOpenFolder = "cannot open the target folder";

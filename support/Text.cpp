@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
+#include <sstream>
+
+#include "support/Utf8.h"
 
 namespace vyr::support {
 
@@ -14,55 +18,6 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The character that starts at byte i: its length in bytes, 0 when the bytes there are not
-// UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
-struct Utf8Char {
-    std::size_t length = 0;
-    char32_t value = 0;
-};
-
-Utf8Char Utf8SequenceAt(std::string_view bytes, std::size_t i)
-{
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if (b < 0x80) return {1, b};
-    std::size_t length;
-    char32_t c;
-    if (b >= 0xC2 && b <= 0xDF) {
-        length = 2;
-        c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        length = 3;
-        c = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        length = 4;
-        c = b & 0x07;
-    } else
-        return {};
-    if (i + length > bytes.size()) return {};
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto t = static_cast<unsigned char>(bytes[i + k]);
-        if ((t & 0xC0) != 0x80) return {};
-        c = (c << 6) | (t & 0x3F);
-    }
-    if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
-        return {};
-    return {length, c};
-}
 
 // C0 controls, DEL and the C1 controls: a terminal takes them for commands (ESC [, CSI, OSC).
 bool IsControl(char32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F); }
@@ -77,29 +32,29 @@ std::string_view TrimSpaces(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
-bool IsValidUtf8(std::string_view bytes)
-{
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = Utf8SequenceAt(bytes, i).length;
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
+bool IsValidUtf8(std::string_view bytes) { return utf8::IsValid(bytes); }
 
 std::string ToDisplayText(std::string_view bytes)
 {
     if (IsValidUtf8(bytes)) return std::string(bytes);
+    // Sized exactly: a guess that falls short doubles the room, and a long header's names would
+    // then hold a third more memory than their text.
+    std::size_t size = 0;
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        const char32_t c = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
+        size += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    }
     std::string out;
-    out.reserve(bytes.size() * 2);
+    out.reserve(size);
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
         if (b < 0x80)
             out += ch;
         else if (b < 0xA0)
-            AppendUtf8(out, kCp1252High[b - 0x80]);
+            utf8::Append(out, kCp1252High[b - 0x80]);
         else
-            AppendUtf8(out, b);
+            utf8::Append(out, b);
     }
     return out;
 }
@@ -151,6 +106,10 @@ bool IsSpecialToWindows(std::string_view name)
 bool IsPlainFileName(std::string_view name)
 {
     if (name.empty() || name == "." || name == "..") return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (name.size() >= kPartPrefix.size() &&
+        std::equal(kPartPrefix.begin(), kPartPrefix.end(), name.begin(), [&](char a, char b) { return a == lower(b); }))
+        return false;
     for (const char ch : name) {
         const auto b = static_cast<unsigned char>(ch);
         if (ch == '/' || ch == '\\' || b < 32 || b == 127) return false;
@@ -159,6 +118,22 @@ bool IsPlainFileName(std::string_view name)
     if (IsSpecialToWindows(name)) return false;
 #endif
     return true;
+}
+
+bool FitsFileSystem(std::string_view name)
+{
+#ifdef _WIN32
+    // A name that is not UTF-8 cannot be made at all, and IsPlainFileName's callers refuse it.
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < name.size() && units <= kMaxNameUnits;) {
+        const std::size_t length = std::max<std::size_t>(utf8::At(name, i).length, 1);
+        units += length == 4 ? 2 : 1;
+        i += length;
+    }
+    return units <= kMaxNameUnits;
+#else
+    return name.size() <= kMaxNameUnits;
+#endif
 }
 
 std::string TerminalText(std::string_view text, std::size_t maxCharacters)
@@ -171,7 +146,7 @@ std::string TerminalText(std::string_view text, std::size_t maxCharacters)
             shown += "\u2026";
             break;
         }
-        const Utf8Char c = Utf8SequenceAt(text, i);
+        const utf8::Character c = utf8::At(text, i);
         if (c.length == 0 || IsControl(c.value))
             shown += '?';
         else
@@ -184,23 +159,28 @@ std::string TerminalText(std::string_view text, std::size_t maxCharacters)
 
 std::string TerminalLines(std::string_view text)
 {
-    std::string out;
+    std::ostringstream out;
+    WriteTerminalLines(out, text);
+    return std::move(out).str();
+}
+
+void WriteTerminalLines(std::ostream& out, std::string_view text)
+{
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         std::string_view line = text.substr(start, end - start);
         if (end < text.size() && line.ends_with('\r')) line.remove_suffix(1);
-        if (start > 0) out += '\n';
-        out += TerminalText(line);
+        if (start > 0) out << '\n';
+        out << TerminalText(line);
         start = end + 1;
     }
-    return out;
 }
 
 std::size_t TerminalWidth(std::string_view text, std::size_t limit)
 {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < text.size() && characters < limit; ++characters) {
-        const std::size_t length = Utf8SequenceAt(text, i).length;
+        const std::size_t length = utf8::At(text, i).length;
         i += length == 0 ? 1 : length;
     }
     return characters;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ std::string TerminalText(std::string_view text, std::size_t maxCharacters = std:
 // A message's text for the terminal: lines ended by CR LF or LF come out ended by LF, each
 // passed through TerminalText, so header text in a message cannot command the terminal.
 std::string TerminalLines(std::string_view text);
+// The same, written to `out` line by line: a long message is never held twice.
+void WriteTerminalLines(std::ostream& out, std::string_view text);
 
 // The characters TerminalText shows of `text`, counting no further than `limit`.
 std::size_t TerminalWidth(std::string_view text, std::size_t limit = std::string_view::npos);
@@ -35,10 +38,22 @@ std::string GroupThousands(std::uint64_t value, std::string_view separator);
 // rounds to 0, then "Kb".
 std::string SizeText(std::int64_t byteCount, std::string_view separator);
 
+// The start of the hidden names the copy gives its temporary files where it must name them.
+inline constexpr std::string_view kPartPrefix = ".vyr-part-";
+
 // A name the extract command may join to the target folder: not empty, not "." or "..", no
 // path separator of either platform and no control character. A header could otherwise name
-// "../../.bashrc". On Windows also none that the system reads as a device, a stream or another
-// drive's folder (NUL.mp3, a:b.mp3, C:x.mp3), with wildcards, or ending in a dot or space.
+// "../../.bashrc". Nor one that begins as the copy's temporaries do, in any case, as FAT and
+// Windows compare names: a track must never be taken for a leftover of the copy. On Windows also
+// none that the system reads as a device, a stream or another drive's folder (NUL.mp3, a:b.mp3,
+// C:x.mp3), with wildcards, or ending in a dot or space.
 bool IsPlainFileName(std::string_view name);
+
+// The most a file system takes in one name: 255 bytes on Linux, 255 UTF-16 units on Windows.
+inline constexpr std::size_t kMaxNameUnits = 255;
+
+// A name (UTF-8) short enough for the file system: no file of a longer name can be made, so a
+// copy under it would write every byte only to fail when the file is named.
+bool FitsFileSystem(std::string_view name);
 
 }  // namespace vyr::support

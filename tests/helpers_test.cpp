@@ -181,10 +181,33 @@ TEST(terminal_text, turns_control_characters_and_stray_bytes_into_question_marks
 
 TEST(plain_file_name, refuses_names_that_leave_the_folder_or_hide_control_characters)
 {
-    for (const char* bad : {"", ".", "..", "../x.mp3", "a/b.mp3", "a\\b.mp3", "tab\there", "del\x7f", "nl\n"})
+    for (const char* bad : {"", ".", "..", "../x.mp3", "a/b.mp3", "a\\b.mp3", "tab\there", "del\x7f", "nl\n",
+                            // the copy's temporaries, which a later run may clear away
+                            ".vyr-part-1-2", ".vyr-part-", ".VYR-Part-9.mp3"})
         EXPECT_FALSE(IsPlainFileName(bad)) << bad;
-    for (const char* good : {"01 Song.mp3", "...mp3", "[01] Party.mp3", "Caf\xC3\xA9.mp3", " spaced"})
+    for (const char* good : {"01 Song.mp3", "...mp3", "[01] Party.mp3", "Caf\xC3\xA9.mp3", " spaced", ".vyr-part",
+                             "vyr-part-1-2", "x.vyr-part-1-2"})
         EXPECT_TRUE(IsPlainFileName(good)) << good;
+}
+
+// Linux takes 255 bytes in a name, Windows 255 UTF-16 units: a character outside the BMP takes two.
+TEST(plain_file_name, a_name_fits_the_file_system_by_its_bytes_on_linux_and_its_utf16_units_on_windows)
+{
+    std::string accented;  // 255 characters of two bytes each
+    for (int i = 0; i < 255; ++i) accented += "\xC3\xA9";
+    std::string astral;  // 128 characters of four bytes, 256 UTF-16 units
+    for (int i = 0; i < 128; ++i) astral += "\xF0\x9F\x8E\xB5";
+    EXPECT_TRUE(FitsFileSystem(std::string(255, 'a')));
+    EXPECT_FALSE(FitsFileSystem(std::string(256, 'a')));
+    EXPECT_FALSE(FitsFileSystem(astral));
+#ifdef _WIN32
+    EXPECT_TRUE(FitsFileSystem(accented));
+    EXPECT_FALSE(FitsFileSystem(accented + "x"));
+    EXPECT_TRUE(FitsFileSystem(astral.substr(4)));
+#else
+    EXPECT_FALSE(FitsFileSystem(accented));
+    EXPECT_TRUE(FitsFileSystem(accented.substr(0, 254)));
+#endif
 }
 
 // Read from the listing or asked of the kernel, a name is there exactly when FileExists says so:
