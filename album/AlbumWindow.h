@@ -17,31 +17,19 @@ struct Message {
 };
 
 // What the screen can do for the core's commands (LoadAlbum, ScanAndRecover, ExtractTicked,
-// HandOffZip): show the list, the labels, the progress bar and message boxes, let the event loop
-// run, ask for a folder. Nothing here starts a command; a command returns its outcome and the
-// front end that started it decides what comes next. The Qt window frmAlbum, the CLI and the
-// tests' recording window implement it. List items are 0-based here: item i shows track row i.
+// HandOffZip). The list's columns, items and ticks are the state's (AlbumState::list); a window
+// only shows them, and hears here when to draw them again. Nothing here starts a command: a
+// command returns its outcome and the front end that started it decides what comes next. The
+// Qt window, the Windows window, the CLI and the tests' recording window implement it.
 class AlbumWindow {
 public:
     virtual ~AlbumWindow() = default;
 
-    // ListView1: items.
-    virtual int ItemCount() const = 0;
-    virtual void RemoveAllItems() = 0;
-    // Appends an item; false when the list refuses its key. The new item is ItemCount() - 1.
-    virtual bool AddItem(std::string_view key) = 0;
-    virtual void SetItemText(int item, std::string_view text) = 0;
-    virtual void SetItemCell(int item, std::string_view columnKey, std::string_view text) = 0;
-    virtual void EnsureVisible(int item) = 0;
-    virtual void SetTicked(int item, bool ticked) = 0;
-    virtual bool IsTicked(int item) const = 0;
-
-    // ListView1: columns. Widths are in the window's layout units (twips).
-    virtual void RemoveAllColumns() = 0;
-    virtual double ListWidth() const = 0;
-    virtual void AddColumn(std::string_view key, std::string_view caption, double width) = 0;
-    // The user's thousands separator, for the sizes the list shows.
-    virtual std::string GroupSeparator() const = 0;
+    // ListView1's columns or items were replaced or emptied: show them anew, scrolled to the
+    // last item, as a fill that scrolled each new item into view leaves the list.
+    virtual void ListChanged() = 0;
+    // Items first to last (0-based) changed their text or their tick.
+    virtual void ItemsChanged(int first, int last) = 0;
 
     // lblEXTALB and lblEXTART.
     virtual void SetAlbumLabel(std::string_view text) = 0;
@@ -54,14 +42,14 @@ public:
     // Modal; returns the button pressed.
     virtual MessageAnswer ShowMessage(const Message& message) = 0;
     // Lets the event loop run once so the window repaints and takes input. False once the user
-    // has asked the running command to stop (Close during a scan); the command then ends.
+    // has asked the running command to stop (Close during a scan, a signal to the CLI); the
+    // command then ends.
     virtual bool Yield() = 0;
-    // Repaints without taking input: the extract command calls it during long copies.
+    // Paints and answers the system without taking input: the extract command runs on while
+    // the window takes no input, and calls it between its copies.
     virtual void Repaint() = 0;
     // The folder chooser: the chosen folder, or "" when the user cancelled.
     virtual std::string BrowseForFolder(std::string_view startFolder, std::string_view title) = 0;
-    // chkChsTarg: ask for a target folder before extracting.
-    virtual bool ChooseTargetFolder() const = 0;
     // The shell's open-document call; false when nothing could open it.
     virtual bool OpenDocument(std::string_view path) = 0;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "album/AlbumHeader.h"
 #include "album/LineCount.h"
 #include "support/NibbleTable.h"
 #include "support/ReadBuffer.h"
@@ -381,6 +382,14 @@ void FirstPass::EndLine()
     // Element 0 is overwritten until the first non-empty line, so empty lines at the top count
     // in the header length but store nothing.
     std::vector<std::string>& lines = m_scan.lines;
+    if (!m_refusal && !m_overlong && m_lineText.size() > kMaxKeptNameBytes &&
+        ClassifyLine(m_lineText) == LineKind::FileName) {
+        // Cut where a character begins, so a UTF-8 name stays UTF-8.
+        std::size_t cut = kMaxKeptNameBytes;
+        while (cut > kMaxKeptNameBytes - 3 && (static_cast<unsigned char>(m_lineText[cut]) & 0xC0) == 0x80) --cut;
+        m_lineText.resize(cut);
+        m_lineText.shrink_to_fit();
+    }
     if (!m_refusal) {
         if (m_overlong)
             m_refusal = "A header line is longer than " + Grouped(kMaxStoredLineBytes) + " bytes.";
@@ -412,8 +421,13 @@ HeaderScan FirstPass::Finish(int readError)
     return std::move(m_scan);
 }
 
-HeaderScan ScanHeader(support::ByteStream& source)
+HeaderScan ScanHeader(support::ByteStream& source, const std::function<bool()>& stopRequested)
 {
+    const auto stopped = [&](FirstPass& pass) {
+        HeaderScan scan = pass.Finish();
+        scan.stopped = true;
+        return scan;
+    };
     // A header is small: the first read is too, on this thread.
     constexpr std::size_t kFirstPiece = std::size_t{64} << 10;
     FirstPass pass(source.Length());
@@ -435,6 +449,8 @@ HeaderScan ScanHeader(support::ByteStream& source)
     support::WindowReader windows(
         source, layout, [&index](const support::Window& window) { index.Prepare(window.slot, window.Read()); });
     while (const support::Window* window = windows.Next()) {
+        // A file without a line end is read to half its length: gigabytes, for a large one.
+        if (stopRequested && stopRequested()) return stopped(pass);
         if (window->error != 0) return pass.Finish(window->error);
         if (!index.Feed(pass, window->slot, window->Read())) break;
         // A file that shrank since it was measured ends where its bytes did.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,7 +21,13 @@ enum class HeaderKind { Album, ZipArchive, AlbumWrap, NoHeader };
 // guard memory against hostile files; no real header comes near them.
 inline constexpr int kMaxHeaderLines = 32'767;
 inline constexpr std::size_t kMaxStoredLineBytes = 1 << 20;
-inline constexpr std::size_t kMaxStoredHeaderBytes = 64u << 20;
+// With the texts made of them, which take up to three times the bytes, the whole run stays well
+// under 64 MiB.
+inline constexpr std::size_t kMaxStoredHeaderBytes = 8u << 20;
+// A file-name line longer than this is kept cut to it: no file system takes such a name (Windows
+// takes 255 UTF-16 units, at most 765 bytes of UTF-8), so the extraction refuses it all the same,
+// and a megabyte of name is never held, copied or reported.
+inline constexpr std::size_t kMaxKeptNameBytes = 1024;
 
 struct HeaderScan {
     HeaderKind kind = HeaderKind::NoHeader;
@@ -35,6 +42,8 @@ struct HeaderScan {
     std::optional<std::string> refusal;
     // errno of a read that failed; the verdict is then void.
     int readError = 0;
+    // The caller asked the pass to stop before it had its verdict, which is then void too.
+    bool stopped = false;
 };
 
 // What a piece of the file holds that the line rules look at: each line end (CR) and each tag
@@ -150,7 +159,8 @@ private:
     std::atomic<bool> m_counting{false};
 };
 
-// The first pass over a whole stream, read front to back in large pieces.
-HeaderScan ScanHeader(support::ByteStream& source);
+// The first pass over a whole stream, read front to back in large pieces. `stopRequested` is
+// asked before each piece; once it answers true the pass ends, stopped.
+HeaderScan ScanHeader(support::ByteStream& source, const std::function<bool()>& stopRequested = {});
 
 }  // namespace vyr::album

@@ -6,9 +6,6 @@
 #include "album/FirstPass.h"
 #include "album/HandOffZip.h"
 #include "album/TrackList.h"
-#include "recovery/ScanAndRecover.h"
-#include "recovery/ScanPrecisely.h"
-#include "recovery/WalkAlong.h"
 #include "support/File.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
@@ -23,48 +20,29 @@ Message Warning(std::string text, MessageButtons buttons = MessageButtons::Ok)
 }
 
 LoadResult Recover(AlbumState& state, AlbumWindow& window, const std::string& path, FileKind kind,
-                   RecoveryMethod method, std::optional<recovery::WalkResult> walked)
+                   RecoveryScan& recovery)
 {
     ShowScanNotice(window);
-    ScanOutcome outcome = ScanOutcome::Failed;
-    if (method == RecoveryMethod::Precise)
-        outcome = recovery::ScanPrecisely(state, window, path);
-    else if (walked)
-        outcome = recovery::ScanAndRecover(state, window, path, std::move(*walked));
-    else
-        outcome = recovery::ScanAndRecover(state, window, path);
-    return LoadResult{kind, outcome, {}};
+    return LoadResult{kind, recovery.Scan(state, window, path), {}};
 }
 
 // The first pass on its own reading of the file, closed again before any message is shown;
 // nullopt when the file cannot be opened, with the reason in `reason`.
-std::optional<HeaderScan> ReadHeader(const std::string& path, std::string& reason)
+std::optional<HeaderScan> ReadHeader(const std::string& path, std::string& reason,
+                                     const std::function<bool()>& stopRequested)
 {
     support::File file;
     if (const support::OpenResult opened = file.Open(path); !opened.Ok()) {
         reason = opened.Reason();
         return std::nullopt;
     }
-    return ScanHeader(file);
+    return ScanHeader(file, stopRequested);
 }
 
 LoadResult Unreadable(AlbumWindow& window, const std::string& path, std::string reason)
 {
     window.ShowMessage(Warning(support::msg::CannotRead(path, reason)));
     return LoadResult{FileKind::Unreadable, std::nullopt, std::move(reason)};
-}
-
-void Reset(AlbumState& state, const std::string& path)
-{
-    state.tracks.Reset();
-    state.headerLength = 0;
-    state.dataBase = 0;
-    state.scanned = false;
-    state.title.clear();
-    state.artist.clear();
-    state.rowOffsets.clear();
-    state.recovery = RecoveryDetails{};
-    state.targetFolder = support::FolderOfPath(path);
 }
 
 }  // namespace
@@ -82,12 +60,12 @@ std::string_view KindName(FileKind kind)
     return "noheader";
 }
 
-FileKind ClassifyFile(const std::string& path)
+FileKind ClassifyFile(const std::string& path, const std::function<bool()>& stopRequested)
 {
     support::File file;
     if (!file.Open(path).Ok()) return FileKind::Unreadable;
-    const HeaderScan scan = ScanHeader(file);
-    if (scan.readError != 0) return FileKind::Unreadable;
+    const HeaderScan scan = ScanHeader(file, stopRequested);
+    if (scan.readError != 0 || scan.stopped) return FileKind::Unreadable;
     return FileKindOf(scan.kind);
 }
 
@@ -102,28 +80,23 @@ FileKind FileKindOf(HeaderKind kind)
     return FileKind::NoHeader;
 }
 
-LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path, LoadOptions options)
+LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path, RecoveryScan& recovery,
+                     LoadOptions options)
 {
-    Reset(state, path);
+    BeginFile(state, path);
 
-    std::optional<recovery::WalkResult> walked;
-    HeaderScan scan;
-    std::optional<recovery::FirstPassAndWalk> along;
-    if (options.scanUnasked && options.scanMethod == RecoveryMethod::Classic) along = recovery::WalkWithFirstPass(path);
-    if (along) {
-        scan = std::move(along->header);
-        walked = std::move(along->walk);
-    } else {
+    std::optional<HeaderScan> scan = recovery.ReadAlong(path, window);
+    if (!scan) {
         std::string reason;
-        std::optional<HeaderScan> read = ReadHeader(path, reason);
-        if (!read) return Unreadable(window, path, std::move(reason));
-        scan = std::move(*read);
+        scan = ReadHeader(path, reason, options.stopRequested);
+        if (!scan) return Unreadable(window, path, std::move(reason));
     }
-    if (scan.readError != 0) return Unreadable(window, path, std::generic_category().message(scan.readError));
-    state.headerLength = scan.headerLength;
-    if (scan.linesCounted > 0) window.RemoveAllItems();
+    if (scan->stopped) return LoadResult{FileKind::NoHeader, ScanOutcome::Stopped, {}};
+    if (scan->readError != 0) return Unreadable(window, path, std::generic_category().message(scan->readError));
+    state.headerLength = scan->headerLength;
+    if (scan->linesCounted > 0) EmptyList(state, window);
 
-    switch (scan.kind) {
+    switch (scan->kind) {
     case HeaderKind::ZipArchive:
         if (!options.handOffArchives) return LoadResult{FileKind::ZipArchive, std::nullopt, {}};
         window.ShowMessage(Warning(std::string(support::msg::kZipFile)));
@@ -132,17 +105,17 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
         return LoadResult{FileKind::ZipArchive, std::nullopt, {}};
     case HeaderKind::AlbumWrap:
         window.ShowMessage(Warning(std::string(support::msg::kAlbumWrapFile)));
-        return Recover(state, window, path, FileKind::AlbumWrap, options.scanMethod, std::move(walked));
+        return Recover(state, window, path, FileKind::AlbumWrap, recovery);
     case HeaderKind::NoHeader:
         if (window.ShowMessage(Warning(support::msg::NoHeader(support::FileNameFromPath(path)),
                                        MessageButtons::YesNo)) == MessageAnswer::Yes)
-            return Recover(state, window, path, FileKind::NoHeader, options.scanMethod, std::move(walked));
+            return Recover(state, window, path, FileKind::NoHeader, recovery);
         return LoadResult{FileKind::NoHeader, std::nullopt, {}};
     case HeaderKind::Album: break;
     }
 
-    ParsedHeader header = ParseHeader(scan.lines);
-    const std::optional<std::string> refusal = scan.refusal ? scan.refusal : header.refusal;
+    ParsedHeader header = ParseHeader(scan->lines);
+    const std::optional<std::string> refusal = scan->refusal ? scan->refusal : header.refusal;
     if (refusal) {
         window.ShowMessage(Warning(support::msg::AlbumRefused(path, *refusal)));
         return LoadResult{FileKind::Refused, std::nullopt, *refusal};
@@ -153,7 +126,7 @@ LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& 
     state.dataBase = state.headerLength;
     state.title = std::move(header.title);
     state.artist = std::move(header.artist);
-    FillList(state, window, ListStyle::Album);
+    FillList(state, window);
     window.SetAlbumLabel(state.title);
     window.SetArtistLabel(state.artist);
     return LoadResult{FileKind::Album, std::nullopt, {}};

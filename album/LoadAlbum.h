@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,6 +8,7 @@
 #include "album/AlbumState.h"
 #include "album/AlbumWindow.h"
 #include "album/FirstPass.h"
+#include "album/RecoveryScan.h"
 #include "album/ScanOutcome.h"
 
 namespace vyr::album {
@@ -33,19 +35,20 @@ struct LoadResult {
 struct LoadOptions {
     // The window renames a ZIP archive and hands it to the desktop; the terminal only reports it.
     bool handOffArchives = true;
-    // The recovery scan that a file without a header, or an AlbumWrap file, is given.
-    RecoveryMethod scanMethod = RecoveryMethod::Classic;
-    // The caller answers Yes to a scan without asking: the first pass then reads along with the
-    // classic scan's walk, so that a file without a header is read once, not once and a half.
-    bool scanUnasked = false;
+    // Asked while the file is read; once it answers true the load ends as a stopped scan does.
+    // The window leaves it empty: it stops only its scans, through its yield.
+    bool (*stopRequested)() = nullptr;
 };
 
 // The one entry through which a file the user names is read: classifies it, fills the track
-// table and the list for an album, and routes everything else to its message and hand-off.
-LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path, LoadOptions options = {});
+// table and the list for an album, and routes everything else to its message and hand-off, a
+// file without a header or an AlbumWrap file to `recovery`.
+LoadResult LoadAlbum(AlbumState& state, AlbumWindow& window, const std::string& path, RecoveryScan& recovery,
+                     LoadOptions options = {});
 
 // What the first pass makes of a file, without touching any state: the kind a load would find.
-FileKind ClassifyFile(const std::string& path);
+// A pass that was stopped leaves the file Unreadable.
+FileKind ClassifyFile(const std::string& path, const std::function<bool()>& stopRequested = {});
 
 // The kind of file a header of that kind makes; a file the pass could read whole.
 FileKind FileKindOf(HeaderKind kind);

@@ -1,6 +1,5 @@
 #include "album/TrackList.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "support/FolderListing.h"
@@ -12,79 +11,106 @@ namespace vyr::album {
 
 namespace {
 
-struct Column {
-    std::string_view key;
-    std::string_view caption;
-    double share;  // of the list's width
+struct ColumnRule {
+    ListColumn column;
     bool (*needed)(const TrackEntry&);
 };
 
 // In the order a row that has all four values adds them. A scan's rows have neither a display
 // name nor a time, so the same walk gives them "File Name" and "Size" only.
-constexpr Column kColumns[] = {
-    {"hFileName", "File Name", 1.0 / 2, [](const TrackEntry& t) { return !t.fileName.empty(); }},
-    {"hDispName", "Display Name", 1.0 / 3, [](const TrackEntry& t) { return !t.displayName.empty(); }},
-    {"hDuration", "Time", 1.0 / 8, [](const TrackEntry& t) { return !t.duration.IsZero(); }},
-    {"hSize", "Size", 1.0 / 8, [](const TrackEntry& t) { return t.byteCount != 0; }},
+constexpr ColumnRule kColumns[] = {
+    {{Column::FileName, "hFileName", "File Name", kListWidth / 2},
+     [](const TrackEntry& t) { return !t.fileName.empty(); }},
+    {{Column::DisplayName, "hDispName", "Display Name", kListWidth / 3},
+     [](const TrackEntry& t) { return !t.displayName.empty(); }},
+    {{Column::Time, "hDuration", "Time", kListWidth / 8}, [](const TrackEntry& t) { return !t.duration.IsZero(); }},
+    {{Column::Size, "hSize", "Size", kListWidth / 8}, [](const TrackEntry& t) { return t.byteCount != 0; }},
 };
 
-void AddColumns(const TrackTable& tracks, AlbumWindow& window)
+std::vector<ListColumn> ColumnsFor(const TrackTable& tracks)
 {
+    std::vector<ListColumn> columns;
     bool added[std::size(kColumns)] = {};
-    const double width = window.ListWidth();
-    for (const TrackEntry& track : tracks)
+    for (const TrackEntry& track : tracks) {
         for (std::size_t c = 0; c < std::size(kColumns); ++c)
             if (!added[c] && kColumns[c].needed(track)) {
-                window.AddColumn(kColumns[c].key, kColumns[c].caption, width * kColumns[c].share);
+                columns.push_back(kColumns[c].column);
                 added[c] = true;
             }
+        if (columns.size() == std::size(kColumns)) break;
+    }
+    return columns;
 }
 
-// Album items are keyed by row number, not by file name: two tracks of the same name must still
-// get an item each, or every later row's tick would land on the wrong track.
-std::string ItemKey(ListStyle style, int row, const std::string& fileName)
+bool IsItem(const AlbumState& state, int item) { return item >= 0 && item < state.list.items; }
+
+TrackTable& ListedRows(AlbumState& state) { return state.list.earlierRows ? *state.list.earlierRows : state.tracks; }
+
+// The tick rule: a row is ticked unless a file of its name with at least one byte is already in
+// the target folder.
+void TickRows(TrackTable& rows, int count, const std::string& targetFolder)
 {
-    if (style == ListStyle::Album) return "row" + std::to_string(row);
-    char number[16];
-    std::snprintf(number, sizeof number, "%02d", row);
-    return number + std::string("key") + fileName;
+    const support::FolderListing target(targetFolder, static_cast<std::size_t>(count));
+    for (int row = 0; row < count; ++row) rows[row].ticked = !target.Holds(rows[row].fileName);
 }
 
 }  // namespace
 
-bool FillList(const AlbumState& state, AlbumWindow& window, ListStyle style)
+void FillList(AlbumState& state, AlbumWindow& window)
 {
-    window.RemoveAllColumns();
-    AddColumns(state.tracks, window);
-    const std::string separator = window.GroupSeparator();
-    const support::FolderListing target(state.targetFolder, static_cast<std::size_t>(state.tracks.Count()));
-    for (int row = 0; row < state.tracks.Count(); ++row) {
-        const TrackEntry& track = state.tracks[row];
-        if (!window.AddItem(ItemKey(style, row, track.fileName))) {
-            if (style == ListStyle::Scanned) return false;
-            continue;
-        }
-        const int item = window.ItemCount() - 1;
-        window.SetItemText(item, track.fileName);
-        if (!track.displayName.empty()) window.SetItemCell(item, "hDispName", track.displayName);
-        if (!track.duration.IsZero()) window.SetItemCell(item, "hDuration", support::FormatDuration(track.duration));
-        if (track.byteCount != 0) window.SetItemCell(item, "hSize", support::SizeText(track.byteCount, separator));
-        window.EnsureVisible(item);
-        window.SetTicked(item, !target.Holds(track.fileName));
+    state.list.earlierRows.reset();
+    state.list.columns = ColumnsFor(state.tracks);
+    TickRows(state.tracks, state.tracks.Count(), state.targetFolder);
+    state.list.items = state.tracks.Count();
+    window.ListChanged();
+}
+
+void TickByTargetFolder(AlbumState& state, AlbumWindow& window)
+{
+    if (state.list.items == 0) return;
+    TickRows(ListedRows(state), state.list.items, state.targetFolder);
+    window.ItemsChanged(0, state.list.items - 1);
+}
+
+void EmptyList(AlbumState& state, AlbumWindow& window)
+{
+    state.list.earlierRows.reset();
+    state.list.items = 0;
+    window.ListChanged();
+}
+
+const TrackTable& ListedRows(const AlbumState& state)
+{
+    return state.list.earlierRows ? *state.list.earlierRows : state.tracks;
+}
+
+std::string CellText(const TrackEntry& row, Column column, std::string_view groupSeparator)
+{
+    switch (column) {
+    case Column::FileName: return row.fileName;
+    case Column::DisplayName: return std::string(row.displayName);
+    case Column::Time: return row.duration.IsZero() ? std::string() : support::FormatDuration(row.duration);
+    case Column::Size: return row.byteCount == 0 ? std::string() : support::SizeText(row.byteCount, groupSeparator);
     }
+    return {};
+}
+
+bool IsTicked(const AlbumState& state, int item) { return IsItem(state, item) && ListedRows(state)[item].ticked; }
+
+bool SetTicked(AlbumState& state, AlbumWindow& window, int item, bool ticked)
+{
+    if (!IsItem(state, item)) return false;
+    ListedRows(state)[item].ticked = ticked;
+    window.ItemsChanged(item, item);
     return true;
 }
 
-bool TickedByDefault(const AlbumState& state, int row)
+void SetAllTicked(AlbumState& state, AlbumWindow& window, bool ticked)
 {
-    return !support::FileExists(state.targetFolder + state.tracks[row].fileName);
-}
-
-void TickByTargetFolder(const AlbumState& state, AlbumWindow& window)
-{
-    const int items = std::min(window.ItemCount(), state.tracks.Count());
-    const support::FolderListing target(state.targetFolder, static_cast<std::size_t>(items));
-    for (int row = 0; row < items; ++row) window.SetTicked(row, !target.Holds(state.tracks[row].fileName));
+    if (state.list.items == 0) return;
+    TrackTable& rows = ListedRows(state);
+    for (int item = 0; item < state.list.items; ++item) rows[item].ticked = ticked;
+    window.ItemsChanged(0, state.list.items - 1);
 }
 
 RenameOutcome RenameRow(AlbumState& state, AlbumWindow& window, int row, std::string name)
@@ -93,8 +119,10 @@ RenameOutcome RenameRow(AlbumState& state, AlbumWindow& window, int row, std::st
     if (row < 0 || row >= state.tracks.Count()) return RenameOutcome::NoSuchRow;
     // The name becomes a file in the target folder: a separator or ".." would put it elsewhere.
     if (!support::IsPlainFileName(name)) return RenameOutcome::UnsafeName;
-    if (row < window.ItemCount()) window.SetItemText(row, name);
+    // An item that still shows an earlier file's row shows what was typed all the same.
+    if (state.list.earlierRows && IsItem(state, row)) (*state.list.earlierRows)[row].fileName = name;
     state.tracks.Rename(row, std::move(name));
+    if (IsItem(state, row)) window.ItemsChanged(row, row);
     return RenameOutcome::Renamed;
 }
 

@@ -14,6 +14,7 @@ struct TrackEntry {
     std::string fileName;  // UTF-8; the name the track is written under in the target folder
     std::int32_t byteCount = 0;
     bool hasByteCount = false;  // only rows with a positive byte count are ever written
+    bool ticked = false;  // the row's check box in the list: only ticked rows are written
     support::FixedPoint duration;  // seconds
     // UTF-8. Shared: rows that carry over one track-info line hold one copy of its text.
     support::SharedText displayName;

@@ -253,6 +253,28 @@ TEST(first_pass, a_refused_header_counted_from_summaries_reads_as_followed_line_
     }
 }
 
+// A file-name line longer than any file system takes a name is kept cut, at a character's start;
+// every other line, and the header length, keep every byte.
+TEST(first_pass, a_name_line_too_long_for_any_file_system_is_kept_cut)
+{
+    std::string accented;  // three bytes a character: the cut falls inside the 342nd
+    while (accented.size() < 1100) accented += "\xE2\x82\xAC";
+    const std::string info = "#EXTINF:1," + std::string(2000, 'd');
+    const std::vector<std::string> lines = {info, std::string(2000, 'n'), std::string(kMaxKeptNameBytes, 'k'), accented,
+                                            "#EXTBIN"};
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line + "\r\n";
+    const std::vector<std::string> kept = {info, std::string(kMaxKeptNameBytes, 'n'),
+                                           std::string(kMaxKeptNameBytes, 'k'), accented.substr(0, 1023)};
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{700}, bytes.size()}) {
+        std::string file = bytes + std::string(bytes.size(), 'x');
+        const HeaderScan scan = InPieces(file, piece);
+        EXPECT_EQ(scan.kind, HeaderKind::Album) << piece;
+        EXPECT_EQ(scan.lines, kept) << piece;
+        EXPECT_EQ(scan.headerLength, static_cast<std::int64_t>(bytes.size())) << piece;
+    }
+}
+
 // A line too long to store is only counted, but its end still refuses the header, even when
 // the next line gives the verdict.
 TEST(first_pass, a_line_too_long_to_store_refuses_the_header_where_it_ends)

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "album/LoadAlbum.h"
+#include "recovery/RecoveryScanner.h"
 #include "recovery/WalkAlong.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RecordingWindow.h"
 #include "tests/ScanMaterial.h"
+#include "tests/ShownList.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::album {
@@ -19,26 +21,25 @@ protected:
     LoadResult Load(const std::string& name, std::string_view bytes)
     {
         test::WriteFile(dir / name, bytes);
-        return LoadAlbum(state, window, dir / name);
+        return LoadAlbum(state, window, dir / name, scanner);
     }
 
-    std::vector<std::string> ColumnCaptions() const
-    {
-        std::vector<std::string> captions;
-        for (const test::ListColumn& column : window.columns) captions.push_back(column.caption);
-        return captions;
-    }
+    std::vector<std::string> ColumnCaptions() const { return test::ColumnCaptions(state); }
 
     // A list left over from an earlier album, to see whether a load empties it.
     void FillListWithAnEarlierAlbum()
     {
-        window.AddItem("earlier");
-        window.SetItemText(0, "earlier.mp3");
+        state.tracks.Reset();
+        state.tracks[0].fileName = "earlier.mp3";
+        state.tracks[0].byteCount = 10;
+        state.tracks[0].hasByteCount = true;
+        FillList(state, window);
     }
 
     test::TempDir dir;
     AlbumState state;
     test::RecordingWindow window;
+    recovery::RecoveryScanner scanner;
 };
 
 // Suites are named after the unit they test.
@@ -63,20 +64,18 @@ TEST_F(load_album, lists_an_album_with_its_columns_cells_ticks_and_labels)
     EXPECT_EQ(state.dataBase, headerLength);
     ASSERT_EQ(state.tracks.Count(), 3);
     EXPECT_EQ(ColumnCaptions(), (std::vector<std::string>{"File Name", "Display Name", "Time", "Size"}));
-    EXPECT_DOUBLE_EQ(window.columns[0].width, 8055.0 / 2);
-    EXPECT_DOUBLE_EQ(window.columns[1].width, 8055.0 / 3);
-    EXPECT_DOUBLE_EQ(window.columns[2].width, 8055.0 / 8);
-    EXPECT_EQ(window.columns[3].key, "hSize");
+    EXPECT_DOUBLE_EQ(state.list.columns[0].width, 8055.0 / 2);
+    EXPECT_DOUBLE_EQ(state.list.columns[1].width, 8055.0 / 3);
+    EXPECT_DOUBLE_EQ(state.list.columns[2].width, 8055.0 / 8);
+    EXPECT_EQ(state.list.columns[3].key, "hSize");
 
-    ASSERT_EQ(window.ItemCount(), 3);
-    EXPECT_EQ(window.items[2].text, "03 Encore.mp3");
-    EXPECT_EQ(window.Cell(2, "hDispName"), "Encore");
-    EXPECT_EQ(window.Cell(2, "hDuration"), "1:02:05");
-    EXPECT_EQ(window.Cell(2, "hSize"), "3Kb");
-    EXPECT_EQ(window.lastVisible, 2);
-    EXPECT_FALSE(window.items[0].ticked);  // its file exists in the album's folder
-    EXPECT_TRUE(window.items[1].ticked);
-    EXPECT_TRUE(window.items[2].ticked);
+    const std::vector<test::ShownItem> items = test::ShownItems(state);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2].cells, (std::vector<std::string>{"03 Encore.mp3", "Encore", "1:02:05", "3Kb"}));
+    EXPECT_EQ(window.listShown, 2);  // emptied on the first line, then filled
+    EXPECT_FALSE(items[0].ticked);  // its file exists in the album's folder
+    EXPECT_TRUE(items[1].ticked);
+    EXPECT_TRUE(items[2].ticked);
     EXPECT_EQ(window.albumLabel, "Summer Songs");
     EXPECT_EQ(window.artistLabel, "The Example Band");
     EXPECT_TRUE(window.messages.empty());
@@ -98,10 +97,11 @@ TEST_F(load_album, gives_every_row_an_item_even_when_names_repeat)
 {
     test::WriteFile(dir / "c.mp3", "present");
     Load("dup.vyr", test::Album({"#EXTBYT:10", "a.mp3", "a.mp3", "c.mp3", "#EXTBIN"}, std::string(100, 'x')));
-    ASSERT_EQ(window.ItemCount(), 3);
-    EXPECT_EQ(window.items[1].text, "a.mp3");
-    EXPECT_TRUE(window.items[1].ticked);
-    EXPECT_FALSE(window.items[2].ticked);  // the tick of c.mp3 stays on c.mp3's row
+    const std::vector<test::ShownItem> items = test::ShownItems(state);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[1].cells[0], "a.mp3");
+    EXPECT_TRUE(items[1].ticked);
+    EXPECT_FALSE(items[2].ticked);  // the tick of c.mp3 stays on c.mp3's row
 }
 
 TEST_F(load_album, leaves_the_album_label_empty_without_a_title_line)
@@ -125,7 +125,8 @@ TEST_F(load_album, hands_a_zip_archive_off_without_emptying_the_list)
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(window.messages[0].title, "vyr Extract");
     EXPECT_EQ(window.yields, 1);
-    EXPECT_EQ(window.ItemCount(), 1);
+    ASSERT_EQ(test::ShownItems(state).size(), 1u);  // the earlier album's item is still on show
+    EXPECT_EQ(test::ShownItems(state)[0].cells[0], "earlier.mp3");
     EXPECT_EQ(window.documentsOpened, std::vector<std::string>{dir / "Live.zip"});
     EXPECT_TRUE(std::filesystem::exists(dir / "Live.zip"));
     EXPECT_EQ(state.tracks.Count(), 1);
@@ -134,7 +135,7 @@ TEST_F(load_album, hands_a_zip_archive_off_without_emptying_the_list)
 TEST_F(load_album, the_terminal_reports_a_zip_archive_without_renaming_it)
 {
     test::WriteFile(dir / "Live.vyr", std::string("PK\x03\x04zipped", 10));
-    const LoadResult result = LoadAlbum(state, window, dir / "Live.vyr", {.handOffArchives = false});
+    const LoadResult result = LoadAlbum(state, window, dir / "Live.vyr", scanner, {.handOffArchives = false});
     EXPECT_EQ(result.kind, FileKind::ZipArchive);
     EXPECT_TRUE(window.messages.empty());
     EXPECT_TRUE(std::filesystem::exists(dir / "Live.vyr"));
@@ -154,7 +155,7 @@ TEST_F(load_album, scans_an_albumwrap_file_after_its_notice)
               "\r\n"
               "This may not recover tracks properly so check results.");
     EXPECT_GE(window.yields, 1);
-    EXPECT_TRUE(state.scanned);
+    EXPECT_TRUE(state.Scanned());
     EXPECT_EQ(window.albumLabel, "");  // the scanner blanks the notice when it ends
 }
 
@@ -180,8 +181,8 @@ TEST_F(load_album, offers_a_scan_when_no_header_is_found)
                   "\r\n"
                   "Do you want to try a scan and recovery action ??");
         EXPECT_EQ(window.messages[0].buttons, MessageButtons::YesNo);
-        EXPECT_EQ(window.ItemCount(), 0);
-        EXPECT_EQ(state.scanned, c.scanned);
+        EXPECT_EQ(state.list.items, 0);
+        EXPECT_EQ(state.Scanned(), c.scanned);
         if (!c.scanned) {
             EXPECT_EQ(state.tracks.Count(), 1);
             EXPECT_EQ(state.headerLength, 9 + 7 + 100 + 2);  // the data is a last line
@@ -193,7 +194,9 @@ TEST_F(load_album, an_empty_file_keeps_the_list)
 {
     FillListWithAnEarlierAlbum();
     EXPECT_EQ(Load("empty.vyr", "").kind, FileKind::NoHeader);
-    EXPECT_EQ(window.ItemCount(), 1);
+    EXPECT_EQ(state.list.items, 1);
+    EXPECT_EQ(state.tracks.Count(), 1);
+    EXPECT_EQ(state.tracks[0].fileName, "");
 }
 
 TEST_F(load_album, reports_a_path_it_cannot_read_and_keeps_the_reset_state)
@@ -204,7 +207,7 @@ TEST_F(load_album, reports_a_path_it_cannot_read_and_keeps_the_reset_state)
     std::filesystem::create_directory(dir / "folder.vyr");
     for (const std::string& path : {dir / "missing.vyr", dir / "folder.vyr"}) {
         window.messages.clear();
-        EXPECT_EQ(LoadAlbum(state, window, path).kind, FileKind::Unreadable);
+        EXPECT_EQ(LoadAlbum(state, window, path, scanner).kind, FileKind::Unreadable);
         ASSERT_EQ(window.messages.size(), 1u);
         EXPECT_NE(window.messages[0].text.find(path), std::string::npos);
         EXPECT_EQ(state.tracks.Count(), 1);
@@ -218,7 +221,7 @@ TEST_F(load_album, refuses_an_album_beyond_the_limits_with_the_reason)
               FileKind::Refused);
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_NE(window.messages[0].text.find("4294967296"), std::string::npos);
-    EXPECT_EQ(window.ItemCount(), 0);
+    EXPECT_EQ(state.list.items, 0);
     EXPECT_EQ(state.albumPath, "");
 }
 
@@ -242,7 +245,8 @@ LoadSeen LoadAndLook(const std::string& path, bool scanUnasked)
     test::RecordingWindow window;
     window.defaultAnswer = MessageAnswer::Yes;
     LoadSeen seen;
-    seen.result = LoadAlbum(state, window, path, {.handOffArchives = false, .scanUnasked = scanUnasked});
+    recovery::RecoveryScanner scanner(RecoveryMethod::Classic, scanUnasked);
+    seen.result = LoadAlbum(state, window, path, scanner, {.handOffArchives = false});
     for (int i = 0; i < state.tracks.Count(); ++i)
         seen.rows.push_back(std::to_string(state.tracks[i].byteCount) + " " + state.tracks[i].fileName);
     seen.headerLength = state.headerLength;
@@ -250,9 +254,9 @@ LoadSeen LoadAndLook(const std::string& path, bool scanUnasked)
     seen.title = state.title;
     seen.artist = state.artist;
     seen.albumPath = state.albumPath;
-    for (const test::ListItem& item : window.items) {
-        std::string text = item.text + (item.ticked ? " [x]" : " [ ]");
-        for (const auto& [key, cell] : item.cells) text += " " + key + "=" + cell;
+    for (const test::ShownItem& item : test::ShownItems(state)) {
+        std::string text = item.ticked ? "[x]" : "[ ]";
+        for (const std::string& cell : item.cells) text += " " + cell;
         seen.items.push_back(text);
     }
     for (const Message& message : window.messages) seen.messages.push_back(message.text);
@@ -330,20 +334,43 @@ TEST_F(load_album, a_first_pass_read_along_with_the_scan_loads_every_kind_of_fil
 
     // The walk along is the one the scan takes; where the pass finds an album it ends there,
     // long before the parts after the header.
-    const std::optional<recovery::FirstPassAndWalk> joinedWalk = recovery::WalkWithFirstPass(dir / "joined.mp3");
+    const std::optional<recovery::FirstPassAndWalk> joinedWalk =
+        recovery::WalkWithFirstPass(dir / "joined.mp3", window);
     ASSERT_TRUE(joinedWalk);
     EXPECT_EQ(joinedWalk->header.kind, HeaderKind::NoHeader);
     EXPECT_EQ(joinedWalk->walk.outcome, recovery::WalkOutcome::Completed);
-    const std::optional<recovery::FirstPassAndWalk> lateWalk = recovery::WalkWithFirstPass(dir / "late.mp3");
+    const std::optional<recovery::FirstPassAndWalk> lateWalk = recovery::WalkWithFirstPass(dir / "late.mp3", window);
     ASSERT_TRUE(lateWalk);
     EXPECT_EQ(lateWalk->header.kind, HeaderKind::Album);
     EXPECT_EQ(lateWalk->walk.outcome, recovery::WalkOutcome::Stopped);
     EXPECT_LT(lateWalk->walk.boundaries.size(), 50u);
     // A walk that ends on the table's limit still has the rest read for the pass's verdict.
-    const std::optional<recovery::FirstPassAndWalk> manyWalk = recovery::WalkWithFirstPass(dir / "many.mp3");
+    const std::optional<recovery::FirstPassAndWalk> manyWalk = recovery::WalkWithFirstPass(dir / "many.mp3", window);
     ASSERT_TRUE(manyWalk);
     EXPECT_EQ(manyWalk->header.kind, HeaderKind::AlbumWrap);
     EXPECT_EQ(manyWalk->walk.outcome, recovery::WalkOutcome::TooManyRows);
+}
+
+// A stop asked for during the walk along ends the load there: the loader must not read the file
+// once more on its own, and nothing is listed.
+TEST_F(load_album, a_stop_during_the_walk_along_ends_the_load_without_a_second_reading)
+{
+    std::string joined;
+    for (int i = 0; i < 60; ++i) joined += test::TaggedPart(70'000);
+    test::WriteFile(dir / "joined.mp3", joined);
+    window.stopRequested = true;
+    const std::optional<recovery::FirstPassAndWalk> walked = recovery::WalkWithFirstPass(dir / "joined.mp3", window);
+    ASSERT_TRUE(walked);
+    EXPECT_TRUE(walked->stopped);
+    EXPECT_EQ(window.yields, 1);
+
+    window.yields = 0;
+    recovery::RecoveryScanner along(RecoveryMethod::Classic, true);
+    const LoadResult result = LoadAlbum(state, window, dir / "joined.mp3", along);
+    EXPECT_EQ(result.scan, ScanOutcome::Stopped);
+    EXPECT_EQ(window.yields, 1);
+    EXPECT_EQ(state.list.items, 0);
+    EXPECT_TRUE(window.messages.empty());
 }
 
 }  // namespace
