@@ -23,6 +23,7 @@
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
 #include "fuzz/HeaderChecks.h"
+#include "recovery/RecoveryScanner.h"
 #include "recovery/ScanAndRecover.h"
 #include "tests/RecordingWindow.h"
 
@@ -87,10 +88,10 @@ inline std::string ReadWhole(const std::filesystem::path& path)
 }
 
 // The table and the list after a load or a scan that listed its rows.
-inline void CheckListed(const album::AlbumState& state, const test::RecordingWindow& window, Violations& out)
+inline void CheckListed(const album::AlbumState& state, Violations& out)
 {
-    if (window.ItemCount() != state.tracks.Count())
-        out.push_back("list has " + std::to_string(window.ItemCount()) + " items for " +
+    if (state.list.items != state.tracks.Count())
+        out.push_back("list has " + std::to_string(state.list.items) + " items for " +
                       std::to_string(state.tracks.Count()) + " rows");
     CheckRows(state.tracks, out);
 }
@@ -101,7 +102,7 @@ inline void CheckListed(const album::AlbumState& state, const test::RecordingWin
 inline void CheckExtraction(album::AlbumState& state, test::RecordingWindow& window, const Workspace& workspace,
                             std::string_view album, Violations& out)
 {
-    if (window.ItemCount() == 0) return;
+    if (state.list.items == 0) return;
     state.targetFolder = workspace.OutFolder();
     const RoomyVolume volume;
     const extract::ExtractReport report = extract::ExtractTicked(state, window, volume);
@@ -164,8 +165,9 @@ inline void CheckLoadAlong(Workspace& workspace, const album::LoadResult& alone,
     album::AlbumState alongState;
     test::RecordingWindow alongWindow;
     alongWindow.defaultAnswer = album::MessageAnswer::Yes;
-    const album::LoadResult along = album::LoadAlbum(alongState, alongWindow, workspace.AlbumPath(),
-                                                     {.handOffArchives = false, .scanUnasked = true});
+    recovery::RecoveryScanner scanner(album::RecoveryMethod::Classic, true);
+    const album::LoadResult along =
+        album::LoadAlbum(alongState, alongWindow, workspace.AlbumPath(), scanner, {.handOffArchives = false});
     if (along.kind != alone.kind || along.scan != alone.scan || along.reason != alone.reason)
         out.push_back("a load with the first pass read along ends otherwise");
     if (alongState.headerLength != state.headerLength || alongState.dataBase != state.dataBase ||
@@ -191,11 +193,13 @@ inline Violations CheckLoadFile(std::string_view bytes, Workspace& workspace)
     album::AlbumState state;
     test::RecordingWindow window;
     window.defaultAnswer = album::MessageAnswer::Yes;
-    const album::LoadResult result = album::LoadAlbum(state, window, workspace.AlbumPath(), {.handOffArchives = false});
+    recovery::RecoveryScanner scanner;
+    const album::LoadResult result =
+        album::LoadAlbum(state, window, workspace.AlbumPath(), scanner, {.handOffArchives = false});
     CheckLoadAlong(workspace, result, state, window, out);
     const bool listed =
         result.kind == album::FileKind::Album || (result.scan && *result.scan == recovery::ScanOutcome::Recovered);
-    if (listed) CheckListed(state, window, out);
+    if (listed) CheckListed(state, out);
     if (result.kind == album::FileKind::Album && state.dataBase != state.headerLength)
         out.push_back("album rows do not start at the header length");
     if (listed) CheckExtraction(state, window, workspace, bytes, out);
@@ -221,7 +225,7 @@ inline Violations CheckScanFile(std::string_view bytes, Workspace& workspace)
         if (total > static_cast<std::int64_t>(bytes.size()))
             out.push_back("rows add up to " + std::to_string(total) + " bytes of a " + std::to_string(bytes.size()) +
                           "-byte file");
-        CheckListed(state, window, out);
+        CheckListed(state, out);
         CheckExtraction(state, window, workspace, bytes, out);
     }
     return out;

@@ -71,7 +71,7 @@ inline Violations CheckPreciseFile(std::string_view bytes, Workspace& workspace)
     if (recovery::ScanPrecisely(state, window, workspace.AlbumPath()) != recovery::ScanOutcome::Recovered) return out;
     if (state.rowOffsets.size() != static_cast<std::size_t>(state.tracks.Count()))
         out.push_back("rows without offsets");
-    CheckListed(state, window, out);
+    CheckListed(state, out);
     if (!out.empty()) return out;
     state.targetFolder = workspace.OutFolder();
     const extract::ExtractReport report = extract::ExtractTicked(state, window, RoomyVolume());
@@ -83,7 +83,7 @@ inline Violations CheckPreciseFile(std::string_view bytes, Workspace& workspace)
         const auto offset = static_cast<std::size_t>(state.rowOffsets[static_cast<std::size_t>(row.row)]);
         const auto count = static_cast<std::size_t>(state.tracks[row.row].byteCount);
         if (ReadWhole(std::filesystem::path(workspace.OutFolder()) / row.fileName) != bytes.substr(offset, count))
-            out.push_back(row.fileName + " does not hold its row's bytes");
+            out.push_back(std::string(row.fileName) + " does not hold its row's bytes");
     }
     return out;
 }

@@ -15,10 +15,16 @@ using album::ByteRange;
 
 // One MP3 file as the walk found it: [leading tags][chained frames][trailing tags].
 struct WalkedTrack {
+    // A track keeps at most this many damaged stretches; the last one grows over any more.
+    static constexpr std::size_t kMaxDamaged = 8;
+
     ByteRange range;
     TagNames id3v2;  // from its first leading ID3v2 tag
     TagNames id3v1;  // from its ID3v1 tag
     bool tagged = false;  // it began with an ID3v2 tag
+    // Bytes inside the track that are neither frames nor tags: a lost sector in the frames, junk
+    // between them or in front of its trailing tags. In file order.
+    std::vector<ByteRange> damaged;
 };
 
 enum class FrameWalkOutcome {
@@ -29,21 +35,15 @@ enum class FrameWalkOutcome {
 };
 
 struct FrameWalkOptions {
-    // Bytes read at a time: small enough to stay in the processor's cache between the read and
-    // the walk over it. The part of a tag read for its title and the frames that prove a
-    // resynchronisation must fit into one, so it is at least kMinFrameWindowBytes.
-    std::size_t windowBytes = std::size_t{256} << 10;
+    // The buffer the walk slides along the file (FrameReader): small enough to stay in the
+    // processor's cache between the read and the walk over it.
+    std::size_t bufferBytes = std::size_t{512} << 10;
     // A header only starts a track after a broken chain when this many frames chain from it.
     int resyncFrames = 4;
-    // How much of a leading ID3v2 tag is read for its title: text frames come first in
-    // practice, a cover later.
-    std::size_t maxTagReadBytes = std::size_t{256} << 10;
     int maxTracks = 32'767;
     // Bytes between two progress reports.
     std::int64_t progressStep = std::int64_t{1} << 20;
 };
-
-inline constexpr std::size_t kMinFrameWindowBytes = std::size_t{256} << 10;
 
 struct FrameWalkResult {
     FrameWalkOutcome outcome = FrameWalkOutcome::Completed;
@@ -53,6 +53,9 @@ struct FrameWalkResult {
     // Bytes of no track: an album header's remains, a wrapper's index, junk between files. With
     // the tracks they cover the walked bytes exactly once, in order.
     std::vector<ByteRange> gaps;
+    // What the walk did, in units of about one byte looked at: at most a small multiple of the
+    // file's length, whatever its bytes.
+    std::int64_t work = 0;
 };
 
 // Walks the MPEG frame chain of a file. A track ends where its trailing tags are followed by
@@ -60,7 +63,9 @@ struct FrameWalkResult {
 // stream; where the stream's version, layer, sample rate or channel count changes; where a VBR
 // header's frame and byte counts are both reached. After a broken chain only a header that
 // starts resyncFrames chained frames (or fewer that end cleanly at a tag or at the end of the
-// file) starts a track. Reads frame headers and tags, and skips a tag's bulk unread.
+// file) starts a track. A last frame cut short by the next track ends where that track begins;
+// junk where a frame should be stays in the track as damage when the same stream goes on, or
+// its trailing tags follow, within 64 KiB.
 FrameWalkResult WalkFrames(support::ByteStream& source, WalkListener* listener, const FrameWalkOptions& options = {});
 
 }  // namespace vyr::recovery

@@ -14,6 +14,7 @@
 
 #include "support/PathHelpers.h"
 #include "support/Text.h"
+#include "support/Utf8.h"
 
 namespace vyr::recovery {
 
@@ -156,16 +157,39 @@ std::string ListedName(const std::string& path)
 
 #endif
 
+namespace {
+
+// The longest name both platforms take: Linux counts 255 bytes, Windows 255 UTF-16 units, and
+// UTF-8 never needs fewer bytes than UTF-16 needs units.
+constexpr std::size_t kMaxFileNameBytes = 255;
+
+// The listed name's stem as a part of a file name that Linux and Windows both take, the same
+// on each: a path separator, a control character or a character Windows reserves becomes "_".
+// Any name the file system lists can be scanned, "back\slash.bin" or one with a line feed.
+std::string SafeStem(std::string_view stem)
+{
+    std::string safe = support::ToDisplayText(stem);
+    for (char& ch : safe) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 32 || b == 127 || std::string_view("/\\:*?\"<>|").find(ch) != std::string_view::npos) ch = '_';
+    }
+    return safe;
+}
+
+}  // namespace
+
 std::string RowFileName(int row, const std::vector<std::string>& names, std::string_view listedName)
 {
     char prefix[24];
     std::snprintf(prefix, sizeof prefix, "[%02d] ", row + 1);
+    const std::size_t room = kMaxFileNameBytes - std::strlen(prefix) - std::string_view(".mp3").size();
     const auto index = static_cast<std::size_t>(row);
     if (!names.empty() && !names.front().empty() && index < names.size() && !names[index].empty())
-        return prefix + support::ToDisplayText(names[index]) + ".mp3";
+        return prefix + std::string(support::utf8::Prefix(support::ToDisplayText(names[index]), room)) + ".mp3";
+    // The stem keeps its dot, so "Party.Mix.vyr" gives "Party.mp3" and a name without one "mp3".
     const auto dot = listedName.find('.');
-    const std::string_view stem = dot == std::string_view::npos ? std::string_view() : listedName.substr(0, dot + 1);
-    return prefix + support::ToDisplayText(stem) + "mp3";
+    if (dot == std::string_view::npos) return prefix + std::string("mp3");
+    return prefix + std::string(support::utf8::Prefix(SafeStem(listedName.substr(0, dot)), room)) + ".mp3";
 }
 
 }  // namespace vyr::recovery

@@ -45,7 +45,9 @@ private:
 std::string ListedName(const std::string& path);
 
 // Row i's file name: "[nn] name.mp3" from header name i when entry 0 is not empty and entry i
-// exists and is not empty, otherwise "[nn] " + the listed name up to its first "." + "mp3".
+// exists and is not empty, otherwise "[nn] " + the listed name up to its first "." + "mp3". The
+// listed name's characters that either platform refuses in a file name become "_", and the
+// name is cut to 255 bytes, so every name made here can be written on Linux and Windows alike.
 std::string RowFileName(int row, const std::vector<std::string>& names, std::string_view listedName);
 
 }  // namespace vyr::recovery

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "support/Utf8.h"
+
 namespace vyr::recovery {
 
 namespace {
@@ -12,12 +14,7 @@ std::string Latin1Field(std::span<const unsigned char> field)
     std::string out;
     for (const unsigned char ch : field) {
         if (ch == 0) break;
-        if (ch < 0x80) {
-            out += static_cast<char>(ch);
-        } else {
-            out += static_cast<char>(0xC0 | (ch >> 6));
-            out += static_cast<char>(0x80 | (ch & 0x3F));
-        }
+        support::utf8::Append(out, ch);
     }
     const auto end = out.find_last_not_of(' ');
     out.erase(end == std::string::npos ? 0 : end + 1);

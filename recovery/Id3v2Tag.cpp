@@ -1,7 +1,11 @@
 #include "recovery/Id3v2Tag.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "support/Text.h"
+#include "support/Utf8.h"
 
 namespace vyr::recovery {
 
@@ -19,25 +23,6 @@ std::int64_t BigEndian(const unsigned char* p, int count)
     return value;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string FromUtf16(std::span<const unsigned char> text, bool bigEndian)
 {
     std::string out;
@@ -51,7 +36,7 @@ std::string FromUtf16(std::span<const unsigned char> text, bool bigEndian)
                 i += 2;
             }
         }
-        AppendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+        support::utf8::Append(out, unit);  // a lone surrogate comes out as U+FFFD
     }
     return out;
 }
@@ -68,6 +53,16 @@ std::vector<unsigned char> Resynchronised(std::span<const unsigned char> bytes)
     return out;
 }
 
+// A text frame's text cut to what a name can hold. No more of the frame is decoded than that
+// can need: its encoding byte, a BOM, and two bytes per byte of text, since no character takes
+// more than twice as many bytes in the frame as in UTF-8.
+std::string CappedText(std::span<const unsigned char> frame)
+{
+    const std::size_t enough = 3 + 2 * TagNames::kMaxBytes;
+    const std::string text = DecodeTextFrame(frame.first(std::min(frame.size(), enough)));
+    return std::string(support::utf8::Prefix(text, TagNames::kMaxBytes));
+}
+
 }  // namespace
 
 std::string DecodeTextFrame(std::span<const unsigned char> body)
@@ -80,7 +75,7 @@ std::string DecodeTextFrame(std::span<const unsigned char> body)
         std::string out;
         for (const unsigned char ch : text) {
             if (ch == 0) break;
-            AppendUtf8(out, ch);
+            support::utf8::Append(out, ch);
         }
         return out;
     }
@@ -116,6 +111,7 @@ TagNames Id3v2Tag::Names(std::span<const unsigned char> tag) const
     if (tag.size() <= kHeaderBytes) return names;
     std::span<const unsigned char> body = tag.subspan(kHeaderBytes);
     if (static_cast<std::int64_t>(body.size()) > bodyBytes) body = body.first(static_cast<std::size_t>(bodyBytes));
+    const bool partial = static_cast<std::int64_t>(body.size()) < bodyBytes;
     // 2.3 unsynchronises the whole tag, extended header included; 2.4 each frame on its own,
     // which the whole-tag flag then announces too.
     std::vector<unsigned char> plain;
@@ -135,9 +131,13 @@ TagNames Id3v2Tag::Names(std::span<const unsigned char> tag) const
         const std::int64_t size = major == 2   ? BigEndian(h + 3, 3)
                                   : major == 4 ? Synchsafe(h + 4)
                                                : BigEndian(h + 4, 4);
-        if (size < 0 || size > static_cast<std::int64_t>(body.size() - p - headerBytes)) break;
+        const auto left = static_cast<std::int64_t>(body.size() - p - headerBytes);
+        // A frame past the tag's end ends the frames; one past the bytes read of a longer tag is
+        // read as far as it goes, since a title is cut to a name's length anyway.
+        if (size < 0 || (size > left && !partial)) break;
         const std::string id(reinterpret_cast<const char*>(h), idBytes);
-        std::span<const unsigned char> frame = body.subspan(p + headerBytes, static_cast<std::size_t>(size));
+        std::span<const unsigned char> frame =
+            body.subspan(p + headerBytes, static_cast<std::size_t>(std::min(size, left)));
         std::vector<unsigned char> frameBytes;
         // 2.4: format flags 0x02 unsynchronised, 0x01 a data-length field in front.
         const unsigned char format = major == 4 ? h[9] : 0;
@@ -149,8 +149,8 @@ TagNames Id3v2Tag::Names(std::span<const unsigned char> tag) const
         }
         // Compressed or encrypted frames are left alone.
         if (!packed) {
-            if (id == (major == 2 ? "TT2" : "TIT2")) names.title = DecodeTextFrame(frame);
-            if (id == (major == 2 ? "TRK" : "TRCK")) names.track = DecodeTextFrame(frame);
+            if (id == (major == 2 ? "TT2" : "TIT2")) names.title = CappedText(frame);
+            if (id == (major == 2 ? "TRK" : "TRCK")) names.track = CappedText(frame);
         }
         p += headerBytes + static_cast<std::size_t>(size);
     }

@@ -9,6 +9,10 @@ namespace vyr::recovery {
 
 // The names a track's own tags give it: raw text as UTF-8, not yet a file name.
 struct TagNames {
+    // A file name holds no more, so a longer text is cut to this as it is read: a tag of any
+    // size costs a track no more memory than that.
+    static constexpr std::size_t kMaxBytes = 255;
+
     std::string title;
     std::string track;  // "3" or "3/12", as the tag holds it
 };
@@ -37,7 +41,7 @@ struct Id3v2Tag {
     static std::optional<Id3v2Tag> Parse(std::span<const unsigned char> bytes);
 
     // TIT2 and TRCK (TT2 and TRK in 2.2) from the tag's bytes as far as they were read, header
-    // included; frames that lie beyond them are not looked at.
+    // included, each cut to TagNames::kMaxBytes; frames that lie beyond them are not looked at.
     TagNames Names(std::span<const unsigned char> tag) const;
 };
 

@@ -72,17 +72,22 @@ private:
     std::optional<album::HeaderScan> m_scan;
 };
 
-// Ends a walk as soon as the first pass read along with it has found a header: an album's
-// track data is no scan's business.
+// Ends a walk as soon as the first pass read along with it has found a header (an album's track
+// data is no scan's business), or the window asks it to stop.
 class StopAtHeader final : public WalkListener {
 public:
-    explicit StopAtHeader(const FirstPassObserver& firstPass) : m_firstPass(firstPass) {}
-    bool OnBlock(std::int64_t, std::int64_t) override { return !m_firstPass.FoundHeader(); }
-    // Only the windows the walk takes can change the answer.
+    StopAtHeader(const FirstPassObserver& firstPass, album::AlbumWindow& window)
+        : m_firstPass(firstPass), m_window(window)
+    {
+    }
+    bool OnBlock(std::int64_t, std::int64_t) override { return !m_firstPass.FoundHeader() && m_window.Yield(); }
+    // Only the windows the walk takes can change the answer; the walk reports at least once in
+    // each, so a stop is still seen every megabyte.
     Stretch QuietStretch(std::int64_t, std::int64_t) override { return {1, std::numeric_limits<std::int64_t>::max()}; }
 
 private:
     const FirstPassObserver& m_firstPass;
+    album::AlbumWindow& m_window;
 };
 
 // Everything a scan does once its walk is over: the track table, the names, the list.
@@ -148,16 +153,19 @@ ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window,
     return RunScan(window, [&] { return Scan(state, window, path, &kind); });
 }
 
-std::optional<FirstPassAndWalk> WalkWithFirstPass(const std::string& path)
+std::optional<FirstPassAndWalk> WalkWithFirstPass(const std::string& path, album::AlbumWindow& window)
 {
     support::File file;
     if (!file.Open(path).Ok()) return std::nullopt;
     file.ExpectSequentialReads();
     const WalkOptions options;
     FirstPassObserver firstPass(file.Length(), options.slots);
-    StopAtHeader stop(firstPass);
+    StopAtHeader stop(firstPass, window);
     WalkResult walk = WalkBlocks(file, &stop, options, &firstPass);
+    // A walk that ended on neither a header nor its own end was stopped by the window.
+    const bool stopped = walk.outcome == WalkOutcome::Stopped && !firstPass.FoundHeader();
     std::optional<album::HeaderScan> header = firstPass.TakeVerdict();
+    if (stopped) return FirstPassAndWalk{header.value_or(album::HeaderScan{}), std::move(walk), true};
     // A walk that ended before the pass did leaves no verdict: the loader then reads on its own.
     if (!header) return std::nullopt;
     return FirstPassAndWalk{std::move(*header), std::move(walk)};

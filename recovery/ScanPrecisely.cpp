@@ -49,6 +49,7 @@ ScanOutcome Scan(album::AlbumState& state, album::AlbumWindow& window, const std
         row.hasByteCount = row.byteCount > 0;
         state.rowOffsets.push_back(part.range.offset);
         state.recovery.nameFrom.push_back(part.nameFrom);
+        state.recovery.damaged.push_back(part.damaged);
     }
     state.headerLength = split.parts.front().range.offset;
     state.dataBase = state.headerLength;

@@ -4,7 +4,6 @@
 
 #include "album/TrackList.h"
 #include "support/Messages.h"
-#include "support/PathHelpers.h"
 
 namespace vyr::recovery {
 
@@ -69,27 +68,17 @@ bool OpenForScan(support::File& file, album::AlbumWindow& window, const std::str
 void BeginScan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
                album::RecoveryMethod method)
 {
-    state.tracks.Reset();
-    state.scanned = true;
-    state.dataBase = 0;
-    state.title.clear();
-    state.artist.clear();
-    state.headerLength = 0;
-    state.rowOffsets.clear();
-    state.recovery = album::RecoveryDetails{method, {}, {}};
-    window.RemoveAllItems();
+    album::BeginFile(state, path);
+    state.recovery.method = method;
+    album::EmptyList(state, window);
     state.albumPath = path;
-    state.targetFolder = support::FolderOfPath(path);
     window.SetProgressRange(0, 100);
     window.SetProgressValue(0);
 }
 
-album::ScanOutcome ListScannedRows(const album::AlbumState& state, album::AlbumWindow& window)
+album::ScanOutcome ListScannedRows(album::AlbumState& state, album::AlbumWindow& window)
 {
-    if (!album::FillList(state, window, album::ListStyle::Scanned)) {
-        ShowScanMessage(window, support::msg::kCannotRecover);
-        return album::ScanOutcome::Failed;
-    }
+    album::FillList(state, window);
     return album::ScanOutcome::Recovered;
 }
 

@@ -53,8 +53,8 @@ bool OpenForScan(support::File& file, album::AlbumWindow& window, const std::str
 void BeginScan(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,
                album::RecoveryMethod method);
 
-// Lists the named rows, ticked; a refused item ends it with "Sorry cannot recover files.".
-album::ScanOutcome ListScannedRows(const album::AlbumState& state, album::AlbumWindow& window);
+// Lists the named rows, ticked by the tick rule.
+album::ScanOutcome ListScannedRows(album::AlbumState& state, album::AlbumWindow& window);
 
 // Runs a scan; whatever happens, the progress ends at 0 and both labels blank. An exception
 // (a list that throws, memory that runs out) ends it as a refused row would.

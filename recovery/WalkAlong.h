@@ -22,11 +22,13 @@ using album::ScanOutcome;
 struct FirstPassAndWalk {
     album::HeaderScan header;
     WalkResult walk;
+    bool stopped = false;  // the window asked the walk to stop; the header is then no verdict
 };
 
 // Empty when the file cannot be opened, or the walk ended before the pass had its verdict (a
-// read that failed under the walk only): the loader then reads the file as it always does.
-std::optional<FirstPassAndWalk> WalkWithFirstPass(const std::string& path);
+// read that failed under the walk only): the loader then reads the file as it always does. The
+// walk yields to the window and ends once the window asks it to stop.
+std::optional<FirstPassAndWalk> WalkWithFirstPass(const std::string& path, album::AlbumWindow& window);
 
 // The scan, from a walk of the file made already: the same steps, messages and list.
 ScanOutcome ScanAndRecover(album::AlbumState& state, album::AlbumWindow& window, const std::string& path,

@@ -89,6 +89,38 @@ TEST(recovery_row_names, header_names_else_numbered_from_the_listed_name)
     for (const auto& c : cases) EXPECT_EQ(c.expected, RowFileName(c.row, c.names, c.listed)) << c.expected;
 }
 
+TEST(recovery_row_names, a_name_from_any_listed_name_can_be_written_on_either_platform)
+{
+    const std::string a250 = std::string(248, 'a') + ".b";
+    // 84 characters of three bytes each: the cut must not split one.
+    std::string euros;
+    for (int i = 0; i < 84; ++i) euros += "\xE2\x82\xAC";
+    const struct {
+        const char* name;
+        int row;
+        Names names;
+        std::string listed;
+        std::string expected;
+    } cases[] = {
+        {"a backslash", 0, {""}, "back\\slash.bin", "[01] back_slash.mp3"},
+        {"a line feed", 1, {""}, "line\nfeed.bin", "[02] line_feed.mp3"},
+        {"what Windows reserves", 0, {""}, "a:b*c?d\"e<f>g|h\x7F.x", "[01] a_b_c_d_e_f_g_h_.mp3"},
+        {"a 250-byte name", 0, {""}, a250, "[01] " + std::string(246, 'a') + ".mp3"},
+        {"a wider number leaves less room", 99, {""}, a250, "[100] " + std::string(245, 'a') + ".mp3"},
+        {"cut at a character's start", 99, {""}, euros + ".x", "[100] " + euros.substr(0, 243) + ".mp3"},
+        {"a header name's display text too",
+         0,
+         {std::string(200, '\x80')},
+         "x.vyr",
+         "[01] " + euros.substr(0, 246) + ".mp3"},
+    };
+    for (const auto& c : cases) {
+        const std::string name = RowFileName(c.row, c.names, c.listed);
+        EXPECT_EQ(c.expected, name) << c.name;
+        EXPECT_LE(name.size(), 255u) << c.name;
+    }
+}
+
 TEST(recovery_row_names, listed_name_of_a_path)
 {
     test::TempDir dir;

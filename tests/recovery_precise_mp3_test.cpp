@@ -30,9 +30,10 @@ std::string Material(const std::string& name)
 
 // Every family but the wrapper, whose file is a join of its own.
 const std::vector<std::string> kFamilies = {
-    "cbr44-id3v2-id3v1.mp3", "vbr48-id3v1.mp3",  "vbr44-id3v2.mp3",  "cbr32-mono-plain.mp3", "ffmpeg-id3v24.mp3",
-    "cover-id3v24.mp3",      "mpeg2-22k.mp3",    "mpeg25-11k.mp3",   "crc-protected.mp3",    "apev2.mp3",
-    "lyrics3v2-id3v1.mp3",   "id3v1-latin1.mp3", "untagged-cbr.mp3",
+    "cbr44-id3v2-id3v1.mp3", "vbr48-id3v1.mp3",   "vbr44-id3v2.mp3", "cbr32-mono-plain.mp3", "ffmpeg-id3v24.mp3",
+    "cover-id3v24.mp3",      "mpeg2-22k.mp3",     "mpeg25-11k.mp3",  "crc-protected.mp3",    "apev2.mp3",
+    "lyrics3v2-id3v1.mp3",   "id3v1-latin1.mp3",  "layer2-48k.mp3",  "sox-48k.mp3",          "padding-4k.mp3",
+    "id3v23-unsync.mp3",     "id3v24-footer.mp3", "apev2-id3v1.mp3", "id3v1-tag-id3.mp3",    "untagged-cbr.mp3",
 };
 
 struct Scanned {
@@ -174,17 +175,128 @@ TEST(recovery_precise_mp3, a_wrapped_file_is_split_by_its_index)
     ExpectCoversOnce(*s);
 }
 
-TEST(recovery_precise_mp3, junk_between_files_is_a_gap_not_part_of_a_track)
+TEST(recovery_precise_mp3, junk_between_files_goes_with_the_next_when_it_is_short)
 {
     const std::string first = Material("cbr44-id3v2-id3v1.mp3");
-    // Stray FF Ex bytes inside the junk must not start a track.
-    std::string junk = test::PatternBytes(3000, 7);
-    for (std::size_t i = 0; i + 1 < junk.size(); i += 97) junk.replace(i, 2, "\xFF\xFB");
-    const auto s = Scan(first + junk + Material("vbr44-id3v2.mp3"));
+    const std::string second = Material("vbr44-id3v2.mp3");
+    const auto at = static_cast<std::int64_t>(first.size());
+    for (const std::size_t size : {std::size_t{3000}, std::size_t{5000}}) {
+        SCOPED_TRACE(size);
+        // Stray FF Ex bytes inside the junk must not start a track.
+        std::string junk = test::PatternBytes(size, 7);
+        for (std::size_t i = 0; i + 1 < junk.size(); i += 97) junk.replace(i, 2, "\xFF\xFB");
+        const auto s = Scan(first + junk + second);
+        ASSERT_EQ(2, s->state.tracks.Count());
+        EXPECT_TRUE(s->Part(0) == first);
+        const auto junkRange = album::ByteRange{at, static_cast<std::int64_t>(size)};
+        if (size <= 4096) {
+            // As it was in the file before the file was joined, and marked so.
+            EXPECT_TRUE(s->Part(1) == junk + second);
+            EXPECT_TRUE(s->state.recovery.gaps.empty());
+            EXPECT_EQ((std::vector<album::ByteRange>{junkRange}), s->state.recovery.damaged[1]);
+        } else {
+            EXPECT_TRUE(s->Part(1) == second);
+            EXPECT_EQ((std::vector<album::ByteRange>{junkRange}), s->state.recovery.gaps);
+            EXPECT_TRUE(s->state.recovery.damaged[1].empty());
+        }
+    }
+}
+
+// The size of a file's leading ID3v2 tag made wrong by `change` bytes, as some taggers write it.
+std::string WithTagSize(std::string file, int change)
+{
+    std::size_t size = 0;
+    for (std::size_t i = 6; i < 10; ++i) size = (size << 7) | static_cast<unsigned char>(file[i]);
+    size += static_cast<std::size_t>(change);
+    for (std::size_t i = 6; i < 10; ++i) file[i] = static_cast<char>((size >> (7 * (9 - i))) & 0x7F);
+    return file;
+}
+
+// An ID3v2.3 tag with a title, 32 bytes of padding and no audio, as a player appends one.
+std::string AppendedTag(const std::string& title)
+{
+    const std::string frame =
+        "TIT2" + std::string("\0\0\0", 3) + static_cast<char>(title.size() + 1) + std::string("\0\0\0", 3) + title;
+    const std::string body = frame + std::string(32, '\0');
+    return std::string("ID3\x03\0\0\0\0\0", 9) + static_cast<char>(body.size()) + body;
+}
+
+TEST(recovery_precise_mp3, damaged_joins_come_back_file_by_file)
+{
+    const std::string cbr = Material("cbr44-id3v2-id3v1.mp3");
+    const std::string ffmpeg = Material("ffmpeg-id3v24.mp3");
+    const std::string vbr = Material("vbr48-id3v1.mp3");
+    const std::string xing = Material("vbr44-id3v2.mp3");
+    const std::string ape = Material("apev2.mp3");
+    // Downloads cut at 4 KiB, inside a frame: the next file begins where that frame breaks off.
+    const std::string cut = cbr.substr(0, 4096);
+    const struct {
+        const char* name;
+        std::vector<std::string> files;  // joined in order, each of them a part
+    } cases[] = {
+        {"a cut file, then a tagged one", {cut, ffmpeg}},
+        {"a cut file, then one with a Xing frame", {cut, vbr}},
+        {"a cut file, then one with an ID3v2 tag and a Xing frame", {cut, xing}},
+        {"a tag 100 bytes longer than it says", {cbr, WithTagSize(ffmpeg, 100), vbr}},
+        {"a tag 100 bytes longer than it says, first", {WithTagSize(ffmpeg, 100), cbr}},
+        {"an ID3v2 tag a player appended behind an APE tag", {ape + AppendedTag("Appended"), ffmpeg}},
+        {"two of them", {ape + AppendedTag("One") + AppendedTag("Two"), xing}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string joined;
+        for (const std::string& file : c.files) joined += file;
+        const auto s = Scan(joined);
+        ASSERT_EQ(static_cast<int>(c.files.size()), s->state.tracks.Count());
+        for (int row = 0; row < s->state.tracks.Count(); ++row) {
+            EXPECT_TRUE(s->Part(row) == c.files[static_cast<std::size_t>(row)]) << "row " << row;
+            EXPECT_TRUE(s->state.recovery.damaged[static_cast<std::size_t>(row)].empty()) << "row " << row;
+        }
+        EXPECT_TRUE(s->state.recovery.gaps.empty());
+    }
+}
+
+TEST(recovery_precise_mp3, a_lost_sector_stays_in_its_track_and_is_marked)
+{
+    std::string sector = Material("cbr44-id3v2-id3v1.mp3");
+    constexpr std::int64_t kFrom = 2000;
+    constexpr std::int64_t kTo = kFrom + 4096;
+    sector.replace(kFrom, kTo - kFrom, std::string(kTo - kFrom, '\0'));
+    const std::string next = Material("ffmpeg-id3v24.mp3");
+    const auto s = Scan(sector + next);
     ASSERT_EQ(2, s->state.tracks.Count());
-    EXPECT_TRUE(s->Part(0) == first);
-    EXPECT_TRUE(s->Part(1) == Material("vbr44-id3v2.mp3"));
-    EXPECT_EQ((std::vector<album::ByteRange>{{static_cast<std::int64_t>(first.size()), 3000}}), s->state.recovery.gaps);
+    EXPECT_TRUE(s->Part(0) == sector);
+    EXPECT_TRUE(s->Part(1) == next);
+    // From the first frame the zeros took to the first they left: 64 kbit/s frames of 208 or
+    // 209 bytes.
+    ASSERT_EQ(1u, s->state.recovery.damaged[0].size());
+    const album::ByteRange damaged = s->state.recovery.damaged[0][0];
+    EXPECT_GE(damaged.offset, kFrom);
+    EXPECT_LT(damaged.offset, kFrom + 209);
+    EXPECT_GE(damaged.End(), kTo);
+    EXPECT_LT(damaged.End(), kTo + 209);
+}
+
+TEST(recovery_precise_mp3, a_single_file_comes_back_whole)
+{
+    const std::string file = Material("cbr44-id3v2-id3v1.mp3");
+    const std::string junk = test::PatternBytes(700, 3);
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<album::ByteRange> damaged;
+    } cases[] = {
+        {"junk in front of the first frame", junk + file, {{0, 700}}},
+        {"junk behind the last tag", file + junk, {{static_cast<std::int64_t>(file.size()), 700}}},
+        {"an APE tag and an appended ID3v2 tag", Material("apev2.mp3") + AppendedTag("Appended"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto s = Scan(c.bytes);
+        ASSERT_EQ(1, s->state.tracks.Count());
+        EXPECT_TRUE(s->Part(0) == c.bytes);
+        EXPECT_EQ(c.damaged, s->state.recovery.damaged[0]);
+    }
 }
 
 // A damaged album: the header's lines are there but its "EXTBIN" line is overwritten (or gone),
@@ -196,6 +308,7 @@ struct DamagedCase {
     const char* extBinLine;  // nullptr: the line is gone
     std::vector<std::string> expectedNames;
     NameSource expectedSource;
+    std::vector<std::string> headerNames = {};  // empty: "Track N.mp3"
 };
 
 std::string DamagedAlbum(const DamagedCase& c)
@@ -207,7 +320,7 @@ std::string DamagedAlbum(const DamagedCase& c)
         const std::size_t count = bytes.size() + (static_cast<int>(i) == c.wrongCountRow ? 10 : 0);
         lines.push_back("#EXTBYT:" + std::to_string(count));
         lines.push_back("#EXTINF:1,Track " + std::to_string(i + 1));
-        lines.push_back("Track " + std::to_string(i + 1) + ".mp3");
+        lines.push_back(c.headerNames.empty() ? "Track " + std::to_string(i + 1) + ".mp3" : c.headerNames[i]);
         data += bytes;
     }
     if (c.extBinLine) lines.emplace_back(c.extBinLine);
@@ -243,6 +356,38 @@ TEST(recovery_precise_mp3, a_damaged_album_takes_its_header_ranges_and_names)
         EXPECT_EQ(0, s->state.recovery.gaps[0].offset);
         EXPECT_EQ(s->state.rowOffsets[0], s->state.recovery.gaps[0].byteCount);
         ExpectCoversOnce(*s);
+    }
+}
+
+TEST(recovery_precise_mp3, every_part_gets_a_name_of_its_own)
+{
+    const std::vector<std::string> untagged{"untagged-cbr.mp3", "untagged-cbr.mp3", "cbr44-id3v2-id3v1.mp3"};
+    // The header names row 0 as the scan numbers row 1, whose own name is no file name; on
+    // Windows, and on most desktops' file systems, letter case does not tell names apart.
+    const DamagedCase cases[] = {
+        {"the same name",
+         untagged,
+         -1,
+         "#XXXXXX",
+         {"[02] Damaged.mp3", "[02] Damaged (2).mp3", "Track 3.mp3"},
+         NameSource::AlbumHeader,
+         {"[02] Damaged.mp3", "a/b.mp3", "Track 3.mp3"}},
+        {"in other letters",
+         untagged,
+         -1,
+         "#XXXXXX",
+         {"[02] DAMAGED.mp3", "[02] Damaged (2).mp3", "Track 3.mp3"},
+         NameSource::AlbumHeader,
+         {"[02] DAMAGED.mp3", "a/b.mp3", "Track 3.mp3"}},
+    };
+    for (const DamagedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto s = Scan(DamagedAlbum(c), "Damaged.vyr");
+        ASSERT_EQ(3, s->state.tracks.Count());
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(c.expectedNames[static_cast<std::size_t>(row)], s->state.tracks[row].fileName);
+        EXPECT_EQ((std::vector<NameSource>{NameSource::AlbumHeader, NameSource::Numbered, NameSource::AlbumHeader}),
+                  s->state.recovery.nameFrom);
     }
 }
 

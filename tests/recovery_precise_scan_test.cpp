@@ -6,10 +6,12 @@
 #include "album/LoadAlbum.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
+#include "recovery/RecoveryScanner.h"
 #include "recovery/ScanAndRecover.h"
 #include "recovery/ScanPrecisely.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/RecordingWindow.h"
+#include "tests/ShownList.h"
 #include "tests/TestFiles.h"
 
 // ScanPrecisely as the window and the CLI run it: the same reset, messages, list and end step
@@ -92,12 +94,12 @@ TEST(recovery_precise_scan, outcomes_messages_and_the_end_step)
         EXPECT_EQ("", scan.window.albumLabel);
         EXPECT_EQ("", scan.window.artistLabel);
         EXPECT_EQ(album::RecoveryMethod::Precise, scan.state.recovery.method);
-        EXPECT_TRUE(scan.state.scanned);
+        EXPECT_TRUE(scan.state.Scanned());
         EXPECT_EQ(path, scan.state.albumPath);
         if (c.outcome == ScanOutcome::NothingFound) {
             ASSERT_EQ(1, scan.state.tracks.Count());
             EXPECT_EQ("[01] Song.mp3", scan.state.tracks[0].fileName);
-            EXPECT_TRUE(scan.window.items.empty());
+            EXPECT_EQ(0, scan.state.list.items);
         }
     }
 }
@@ -111,23 +113,20 @@ TEST(recovery_precise_scan, rows_are_listed_ticked_and_extracted_from_their_own_
     test::WriteFile(scan.dir / "01 Rising Tone.mp3", "there");
     ASSERT_EQ(ScanOutcome::Recovered, ScanPrecisely(scan.state, scan.window, scan.dir / "Mix.mp3"));
 
-    const auto& w = scan.window;
-    ASSERT_EQ(2u, w.columns.size());
-    EXPECT_EQ("File Name", w.columns[0].caption);
-    EXPECT_EQ("Size", w.columns[1].caption);
-    ASSERT_EQ(2u, w.items.size());
-    EXPECT_EQ("00key01 Rising Tone.mp3", w.items[0].key);
-    EXPECT_EQ("01key03 Default Tone.mp3", w.items[1].key);
-    EXPECT_EQ("7Kb", w.Cell(0, "hSize"));
-    EXPECT_FALSE(w.items[0].ticked);
-    EXPECT_TRUE(w.items[1].ticked);
+    EXPECT_EQ((std::vector<std::string>{"File Name", "Size"}), test::ColumnCaptions(scan.state));
+    const std::vector<test::ShownItem> items = test::ShownItems(scan.state);
+    ASSERT_EQ(2u, items.size());
+    EXPECT_EQ((std::vector<std::string>{"01 Rising Tone.mp3", "7Kb"}), items[0].cells);
+    EXPECT_EQ("03 Default Tone.mp3", items[1].cells[0]);
+    EXPECT_FALSE(items[0].ticked);
+    EXPECT_TRUE(items[1].ticked);
     EXPECT_EQ((std::vector<std::int64_t>{333, 333 + 7273 + 333}), scan.state.rowOffsets);
     EXPECT_EQ(333, scan.state.dataBase);
 
     // The rows do not lie end to end; the extract command still writes each from its offset.
     test::TempDir out;
     scan.state.targetFolder = out.folder();
-    scan.window.items[0].ticked = true;
+    album::SetTicked(scan.state, scan.window, 0, true);
     const extract::ExtractReport report = extract::ExtractTicked(scan.state, scan.window, RoomyVolume());
     EXPECT_EQ(2, report.Count(extract::RowStatus::Written));
     EXPECT_TRUE(test::ReadFile(out / "01 Rising Tone.mp3") == kFirst);
@@ -147,7 +146,7 @@ TEST(recovery_precise_scan, progress_yields_and_a_stop)
     stopped.window.stopRequested = true;
     EXPECT_EQ(ScanOutcome::Stopped, stopped.Run("Big.mp3", big));
     EXPECT_TRUE(stopped.window.messages.empty());
-    EXPECT_TRUE(stopped.window.items.empty());
+    EXPECT_EQ(0, stopped.state.list.items);
     EXPECT_EQ(0, stopped.window.progressValue);
 }
 
@@ -165,7 +164,8 @@ TEST(recovery_precise_scan, a_later_load_or_classic_scan_drops_the_offsets_and_g
 
     ScanPrecisely(scan.state, scan.window, scan.dir / "Mix.mp3");
     test::WriteFile(scan.dir / "A.vyr", test::Album({"#EXTBYT:4", "a.mp3", "#EXTBIN"}, std::string(100, 'x')));
-    album::LoadAlbum(scan.state, scan.window, scan.dir / "A.vyr");
+    RecoveryScanner scanner;
+    album::LoadAlbum(scan.state, scan.window, scan.dir / "A.vyr", scanner);
     EXPECT_TRUE(scan.state.rowOffsets.empty());
     EXPECT_EQ(album::RecoveryMethod::None, scan.state.recovery.method);
     EXPECT_EQ((std::vector<std::int64_t>{scan.state.headerLength}), album::RowOffsets(scan.state));
@@ -176,8 +176,8 @@ TEST(recovery_precise_scan, the_loader_runs_the_precise_scan_when_asked)
     Scan scan;
     test::WriteFile(scan.dir / "Mix.mp3", kFirst + kSecond);
     scan.window.defaultAnswer = album::MessageAnswer::Yes;
-    const album::LoadResult result =
-        album::LoadAlbum(scan.state, scan.window, scan.dir / "Mix.mp3", {.scanMethod = album::RecoveryMethod::Precise});
+    RecoveryScanner scanner(album::RecoveryMethod::Precise);
+    const album::LoadResult result = album::LoadAlbum(scan.state, scan.window, scan.dir / "Mix.mp3", scanner);
     EXPECT_EQ(ScanOutcome::Recovered, result.scan);
     EXPECT_EQ(album::RecoveryMethod::Precise, scan.state.recovery.method);
     EXPECT_EQ(2, scan.state.tracks.Count());

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "album/AlbumState.h"
@@ -9,6 +10,7 @@
 #include "support/Text.h"
 #include "tests/RecordingWindow.h"
 #include "tests/ScanMaterial.h"
+#include "tests/ShownList.h"
 #include "tests/TestFiles.h"
 
 namespace vyr::recovery {
@@ -49,7 +51,7 @@ TEST(recovery_scan, two_named_parts_and_a_numbered_third_are_listed_and_ticked)
 
     EXPECT_EQ(scan.dir / "Party.Mix.vyr", scan.state.albumPath);
     EXPECT_EQ(scan.dir.folder(), scan.state.targetFolder);
-    EXPECT_TRUE(scan.state.scanned);
+    EXPECT_TRUE(scan.state.Scanned());
     EXPECT_EQ(static_cast<std::int64_t>(header.size()), scan.state.headerLength);
     EXPECT_EQ(scan.state.headerLength, scan.state.dataBase);
     ASSERT_EQ(3, scan.state.tracks.Count());
@@ -61,23 +63,22 @@ TEST(recovery_scan, two_named_parts_and_a_numbered_third_are_listed_and_ticked)
         EXPECT_TRUE(scan.state.tracks[i].hasByteCount);
     }
 
-    const auto& w = scan.window;
-    ASSERT_EQ(2u, w.columns.size());
-    EXPECT_EQ("hFileName", w.columns[0].key);
-    EXPECT_EQ("File Name", w.columns[0].caption);
-    EXPECT_DOUBLE_EQ(w.listWidth / 2, w.columns[0].width);
-    EXPECT_EQ("hSize", w.columns[1].key);
-    EXPECT_EQ("Size", w.columns[1].caption);
-    EXPECT_DOUBLE_EQ(w.listWidth / 8, w.columns[1].width);
-    ASSERT_EQ(3u, w.items.size());
-    EXPECT_EQ("00key[01] First.mp3", w.items[0].key);
-    EXPECT_EQ("02key[03] Party.mp3", w.items[2].key);
-    EXPECT_EQ("[02] Second.mp3", w.items[1].text);
-    EXPECT_EQ("7Kb", w.Cell(1, "hSize"));
-    EXPECT_TRUE(w.items[0].ticked && w.items[1].ticked && w.items[2].ticked);
-    EXPECT_EQ(2, w.lastVisible);
-    EXPECT_TRUE(w.messages.empty());
-    ExpectEndStep(w);
+    const std::vector<album::ListColumn>& columns = scan.state.list.columns;
+    ASSERT_EQ(2u, columns.size());
+    EXPECT_EQ("hFileName", columns[0].key);
+    EXPECT_EQ("File Name", columns[0].caption);
+    EXPECT_DOUBLE_EQ(8055.0 / 2, columns[0].width);
+    EXPECT_EQ("hSize", columns[1].key);
+    EXPECT_EQ("Size", columns[1].caption);
+    EXPECT_DOUBLE_EQ(8055.0 / 8, columns[1].width);
+    const std::vector<test::ShownItem> items = test::ShownItems(scan.state);
+    ASSERT_EQ(3u, items.size());
+    EXPECT_EQ((std::vector<std::string>{"[02] Second.mp3", "7Kb"}), items[1].cells);
+    EXPECT_EQ("[03] Party.mp3", items[2].cells[0]);
+    EXPECT_TRUE(items[0].ticked && items[1].ticked && items[2].ticked);
+    EXPECT_EQ(2, scan.window.listShown);  // emptied as the scan began, then filled
+    EXPECT_TRUE(scan.window.messages.empty());
+    ExpectEndStep(scan.window);
 }
 
 TEST(recovery_scan, progress_and_a_yield_for_every_block)
@@ -138,15 +139,15 @@ TEST(recovery_scan, nothing_found_shows_the_notice_and_keeps_the_columns)
     };
     for (const auto& c : cases) {
         Scan scan;
-        scan.window.columns.push_back({"old", "Old", 10});
+        scan.state.list.columns.push_back({album::Column::FileName, "old", "Old", 10});
         scan.state.headerLength = 777;
         EXPECT_EQ(ScanOutcome::NothingFound, scan.Run(c.name, c.bytes)) << c.name;
         ASSERT_EQ(1u, scan.window.messages.size());
         EXPECT_EQ("Sorry cannot locate files to recover.", scan.window.messages[0].text);
         EXPECT_EQ(MessageIcon::Exclamation, scan.window.messages[0].icon);
         EXPECT_EQ("vyr Extract", scan.window.messages[0].title);
-        EXPECT_TRUE(scan.window.items.empty());
-        ASSERT_EQ(1u, scan.window.columns.size());
+        EXPECT_EQ(0, scan.state.list.items);
+        ASSERT_EQ(1u, scan.state.list.columns.size());
         ASSERT_EQ(1, scan.state.tracks.Count());
         EXPECT_EQ(c.rowName, scan.state.tracks[0].fileName);
         // The pass starts from its own header length, not the one the last file left.
@@ -163,9 +164,10 @@ TEST(recovery_scan, existing_targets_stay_unticked_and_unreadable_files_fail)
     test::WriteFile(scan.dir / "[02] Mix.mp3", "already here");
     test::WriteFile(scan.dir / "[01] Mix.mp3", "");  // an empty file counts as absent
     scan.Run("Mix.vyr", std::string(600, 'a') + TaggedPart(3000) + TaggedPart(3000));
-    ASSERT_EQ(2u, scan.window.items.size());
-    EXPECT_TRUE(scan.window.items[0].ticked);
-    EXPECT_FALSE(scan.window.items[1].ticked);
+    const std::vector<test::ShownItem> items = test::ShownItems(scan.state);
+    ASSERT_EQ(2u, items.size());
+    EXPECT_TRUE(items[0].ticked);
+    EXPECT_FALSE(items[1].ticked);
 
     Scan missing;
     EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(missing.state, missing.window, missing.dir / "absent.vyr"));
@@ -182,19 +184,23 @@ TEST(recovery_scan, existing_targets_stay_unticked_and_unreadable_files_fail)
               folder.window.messages.at(0).text);
 }
 
-TEST(recovery_scan, a_list_that_refuses_a_row_fails_the_scan)
+TEST(recovery_scan, a_list_that_cannot_be_shown_fails_the_scan)
 {
-    struct RefusingWindow : test::RecordingWindow {
-        bool AddItem(std::string_view key) override { return ItemCount() < 1 && test::RecordingWindow::AddItem(key); }
+    // A window that runs out of memory showing the filled list.
+    struct FailingWindow : test::RecordingWindow {
+        void ListChanged() override
+        {
+            if (++listShown > 1) throw std::bad_alloc();
+        }
     };
     test::TempDir dir;
     test::WriteFile(dir / "a.vyr", std::string(600, 'a') + TaggedPart(3000) + TaggedPart(3000));
     album::AlbumState state;
-    RefusingWindow window;
+    FailingWindow window;
     EXPECT_EQ(ScanOutcome::Failed, ScanAndRecover(state, window, dir / "a.vyr"));
     ASSERT_EQ(1u, window.messages.size());
     EXPECT_EQ("Sorry cannot recover files.", window.messages[0].text);
-    EXPECT_EQ(1u, window.items.size());
+    ExpectEndStep(window);
 }
 
 TEST(recovery_scan, a_stop_request_ends_the_scan_quietly)
@@ -204,7 +210,7 @@ TEST(recovery_scan, a_stop_request_ends_the_scan_quietly)
     EXPECT_EQ(ScanOutcome::Stopped, scan.Run("a.vyr", std::string(5000, 'a') + TaggedPart(3000) + TaggedPart(3000)));
     EXPECT_EQ(2, scan.window.yields);
     EXPECT_TRUE(scan.window.messages.empty());
-    EXPECT_TRUE(scan.window.items.empty());
+    EXPECT_EQ(0, scan.state.list.items);
     ExpectEndStep(scan.window);
 }
 

@@ -234,6 +234,24 @@ TEST(recovery_structures, id3v2_title_and_track_in_every_version)
     }
 }
 
+TEST(recovery_structures, id3v2_names_are_cut_to_what_a_file_name_holds)
+{
+    // 250 KiB of "é", two bytes each in UTF-8: a track keeps no more of it than a name can hold,
+    // cut at a character's end.
+    std::string title;
+    for (std::size_t i = 0; i < (std::size_t{125} << 10); ++i) title += "\xC3\xA9";
+    const std::string tag = Id3v2(4, 0, Frame(4, "TIT2", Raw({3}) + title) + Frame(4, "TRCK", Raw({3}) + "4"));
+    const auto parsed = Id3v2Tag::Parse(Bytes(tag));
+    ASSERT_TRUE(parsed);
+    const std::string cut = title.substr(0, TagNames::kMaxBytes - 1);
+    EXPECT_EQ(cut, parsed->Names(Bytes(tag)).title);
+    // Read only as far as the walk reads a tag: the title still comes from what was read, though
+    // the frames behind it are not reached.
+    const TagNames head = parsed->Names(Bytes(tag).first(4096));
+    EXPECT_EQ(cut, head.title);
+    EXPECT_EQ("", head.track);
+}
+
 TEST(recovery_structures, id3v1_takes_latin1_text_and_the_v11_track)
 {
     std::string tag = "TAG" + std::string("Caf\xE9 \xD6l") + std::string(23, '\0') + std::string(94, ' ');
