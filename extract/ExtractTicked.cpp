@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <utility>
 
+#include "album/TrackList.h"
 #include "extract/clsDiskSpace.h"
 #include "extract/mdlTrimFile.h"
 #include "support/File.h"
@@ -19,24 +22,28 @@ namespace msg = support::msg;
 // 100,000,000 bytes must stay free after a track is written.
 constexpr double kFreeSpaceMarginMillions = 100.0;
 
-bool IsTicked(const album::AlbumWindow& window, int row)
+void ShowWarning(album::AlbumWindow& window, std::string text, std::string_view title)
 {
-    // A row without a list item cannot have been ticked by the user.
-    return row < window.ItemCount() && window.IsTicked(row);
-}
-
-void ShowWarning(album::AlbumWindow& window, std::string_view text, std::string_view title)
-{
-    window.ShowMessage(album::Message{std::string(text), album::MessageIcon::Exclamation, album::MessageButtons::Ok,
+    window.ShowMessage(album::Message{std::move(text), album::MessageIcon::Exclamation, album::MessageButtons::Ok,
                                       std::string(title)});
 }
 
-// A refused name may hold control characters; the report box shows them as "?".
+// A refused name may hold control characters; the report box shows them as "?". A name far
+// longer than a file may have is cut, so that the box stays readable and small.
 std::string Printable(std::string_view name)
 {
-    std::string shown(name);
-    for (char& ch : shown)
-        if (static_cast<unsigned char>(ch) < 32 || ch == 127) ch = '?';
+    constexpr std::size_t kMaxShownCharacters = 64;
+    std::string shown;
+    std::size_t characters = 0;
+    for (const char ch : name) {
+        const auto b = static_cast<unsigned char>(ch);
+        // Only a byte that starts a character counts, so a cut never splits one.
+        if ((b & 0xC0) != 0x80 && characters++ == kMaxShownCharacters) {
+            shown += "\u2026";
+            break;
+        }
+        shown += b < 32 || b == 127 ? '?' : ch;
+    }
     return shown;
 }
 
@@ -50,7 +57,7 @@ void ShowFailures(album::AlbumWindow& window, const ExtractReport& report)
         text += msg::FailureLine(Printable(row.fileName), row.reason);
         any = true;
     }
-    if (any) ShowWarning(window, text, msg::kAppTitle);
+    if (any) ShowWarning(window, std::move(text), msg::kAppTitle);
 }
 
 // The album and the target folder, each opened once for the whole run: an album replaced, or a
@@ -58,23 +65,39 @@ void ShowFailures(album::AlbumWindow& window, const ExtractReport& report)
 // goes. A folder the user named through a link is the folder it led to when the run began.
 class RunFiles {
 public:
-    explicit RunFiles(const album::AlbumState& state)
+    RunFiles(const album::AlbumState& state, const CopyOptions& options)
     {
         m_albumOpened = m_album.Open(state.albumPath);
         m_folderOpened = m_folder.Open(state.targetFolder.empty() ? "." : state.targetFolder);
+        if (!m_folderOpened.Ok()) return;
         // Temporaries of runs that were killed on the way, so they do not pile up.
-        if (m_folderOpened.Ok()) RemoveLeftoverParts(m_folder);
+        RemoveLeftoverParts(m_folder);
+        m_copies.emplace(m_folder, options);
     }
 
     // A non-empty file of that name is there already; a link at the name counts for what it
     // leads to, as a reader would see it.
     bool Present(const std::string& name) const { return m_folderOpened.Ok() && m_folder.HasNonEmptyFile(name); }
 
-    CopyResult Copy(const album::TrackEntry& track, std::int64_t start, const CopyOptions& options) const
+    // Starts the copy of row `row`; it is settled later, unless it fails here.
+    CopyResult Copy(int row, const album::TrackEntry& track, std::int64_t start)
     {
         if (!m_albumOpened.Ok()) return Refusal(msg::kReasonOpenAlbum, m_albumOpened);
         if (!m_folderOpened.Ok()) return Refusal(msg::kReasonOpenFolder, m_folderOpened);
-        return CopyFileRange(m_folder, track.fileName, start, track.byteCount, m_album, options);
+        return m_copies->Add(row, track.fileName, start, track.byteCount, m_album);
+    }
+
+    // The rows whose copies were named, or failed on the way, since the last call; with `end`
+    // every copy still pending is settled first: named, or with `stop` dropped.
+    void Settle(ExtractReport& report, bool end = false, bool stop = false)
+    {
+        if (!m_copies) return;
+        if (end) stop ? m_copies->Drop() : m_copies->Finish();
+        for (const SettledCopy& copy : m_copies->TakeSettled()) {
+            RowReport& line = report.rows[static_cast<std::size_t>(copy.id)];
+            line.status = copy.result.Ok() ? RowStatus::Written : RowStatus::Failed;
+            line.reason = copy.result.reason;
+        }
     }
 
 private:
@@ -87,6 +110,7 @@ private:
     support::Folder m_folder;
     support::OpenResult m_albumOpened;
     support::OpenResult m_folderOpened;
+    std::optional<CopyQueue> m_copies;  // after the folder it writes into
 };
 
 // Asked afresh for every track, so the check sees what this run has written so far.
@@ -95,12 +119,12 @@ bool RoomFor(const album::TrackEntry& track, const album::AlbumState& state, alb
 {
     const support::FixedPoint free = DriveFreeBytes(DriveOfFolder(state.targetFolder), volumes);
     if (free.IsZero()) {
-        ShowWarning(window, msg::kNoFreeSpace, msg::kNoFreeSpaceTitle);
+        ShowWarning(window, std::string(msg::kNoFreeSpace), msg::kNoFreeSpaceTitle);
         line.status = RowStatus::NoSpace;
         return false;
     }
     if (free.ToDouble() / 1e6 - static_cast<double>(track.byteCount) / 1e6 <= kFreeSpaceMarginMillions) {
-        ShowWarning(window, msg::kLowDiskSpace, msg::kLowDiskSpaceTitle);
+        ShowWarning(window, std::string(msg::kLowDiskSpace), msg::kLowDiskSpaceTitle);
         line.status = RowStatus::LowSpace;
         return false;
     }
@@ -108,8 +132,8 @@ bool RoomFor(const album::TrackEntry& track, const album::AlbumState& state, alb
 }
 
 // First row (1-based) of this run that claimed each name, so a second row of the same name is
-// reported instead of being taken for a file that was already there.
-using NameClaims = std::map<std::string, int, std::less<>>;
+// reported instead of being taken for a file that was already there. The names are the table's.
+using NameClaims = std::map<std::string_view, int>;
 
 // Settles a ticked row that is not to be copied: no size, an unsafe or repeated name, or a
 // file of that name there already. False when the row is to be written.
@@ -125,6 +149,12 @@ bool SettledWithoutCopy(const album::TrackEntry& track, int row, NameClaims& cla
         line.reason = msg::kReasonBadName;
         return true;
     }
+    // Before it is claimed, looked up or copied: no file can take the name.
+    if (!support::FitsFileSystem(track.fileName)) {
+        line.status = RowStatus::UnsafeName;
+        line.reason = msg::kReasonNameTooLong;
+        return true;
+    }
     if (const auto [first, isNew] = claimed.try_emplace(track.fileName, row + 1); !isNew) {
         line.status = RowStatus::Failed;
         line.reason = msg::DuplicateName(first->second);
@@ -138,19 +168,19 @@ bool SettledWithoutCopy(const album::TrackEntry& track, int row, NameClaims& cla
 }
 
 // Asks for the target folder when the toggle is on; a cancel keeps the folder and still extracts.
-void ChooseTarget(album::AlbumState& state, album::AlbumWindow& window)
+void ChooseTarget(album::AlbumState& state, album::AlbumWindow& window, const ExtractSettings& settings)
 {
-    if (!window.ChooseTargetFolder()) return;
+    if (!settings.chooseTargetFolder) return;
     const std::string chosen = window.BrowseForFolder(state.targetFolder, msg::kSelectFolderTitle);
     if (!chosen.empty()) state.targetFolder = support::AddTrailingBackslash(chosen);
 }
 
 // The bar counts the rows that can be written.
-void StartProgress(const album::TrackTable& tracks, album::AlbumWindow& window)
+void StartProgress(const album::AlbumState& state, album::AlbumWindow& window)
 {
     int eligible = 0;
-    for (int row = 0; row < tracks.Count(); ++row)
-        if (IsTicked(window, row) && tracks[row].hasByteCount) ++eligible;
+    for (int row = 0; row < state.tracks.Count(); ++row)
+        if (album::IsTicked(state, row) && state.tracks[row].hasByteCount) ++eligible;
     // A range of 0 to 0 makes a progress bar spin as if busy; a run with nothing to write shows
     // an empty bar instead.
     window.SetProgressRange(0, std::max(eligible, 1));
@@ -187,29 +217,29 @@ bool ExtractReport::AnyRefusedOrFailed() const
            0;
 }
 
-ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window)
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const ExtractSettings& settings)
 {
-    return ExtractTicked(state, window, PlatformVolumes());
+    return ExtractTicked(state, window, PlatformVolumes(), settings);
 }
 
 ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes,
                             const ExtractSettings& settings)
 {
     ExtractReport report;
-    if (window.ItemCount() == 0) {
+    if (state.list.items == 0) {
         report.noAlbum = true;
         return report;
     }
 
-    ChooseTarget(state, window);
+    ChooseTarget(state, window, settings);
     const album::TrackTable& tracks = state.tracks;
-    StartProgress(tracks, window);
+    StartProgress(state, window);
 
-    RunFiles files(state);
     CopyOptions options;
     options.progress = [&window](std::int64_t) { window.Repaint(); };
     options.sync = settings.sync;
     options.stopRequested = settings.stopRequested;
+    RunFiles files(state, options);
 
     NameClaims claimed;
     int done = 0;
@@ -221,15 +251,27 @@ ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window
         }
         const album::TrackEntry& track = tracks[row];
         RowReport& line = report.rows.emplace_back(RowReport{row, track.fileName, RowStatus::Unticked, {}});
-        if (!IsTicked(window, row) || SettledWithoutCopy(track, row, claimed, files, line)) continue;
+        // A row is written when its list item is ticked: a row without an item was never offered.
+        if (!album::IsTicked(state, row) || SettledWithoutCopy(track, row, claimed, files, line)) continue;
         if (!RoomFor(track, state, window, volumes, line)) continue;
 
-        const CopyResult copied = files.Copy(track, offsets[static_cast<std::size_t>(row)], options);
-        report.stopped = copied.error == CopyError::Stopped;
-        line.status = copied.Ok() ? RowStatus::Written : RowStatus::Failed;
-        line.reason = copied.reason;
+        // Not written until its copy is settled: named, with sync only once its bytes are on the
+        // medium.
+        line.status = RowStatus::Failed;
+        line.reason = msg::kReasonStopped;
+        const CopyResult copied = files.Copy(row, track, offsets[static_cast<std::size_t>(row)]);
+        if (!copied.Ok()) {
+            report.stopped = copied.error == CopyError::Stopped;
+            line.reason = copied.reason;
+        }
+        files.Settle(report);
         window.SetProgressValue(++done);
+        // Small tracks never reach a progress step of the copy: the window is told between them
+        // too, so that it keeps painting and answering the system through a long run.
+        window.Repaint();
     }
+    // A stop names nothing more; otherwise the last batch is flushed and named.
+    files.Settle(report, true, report.stopped);
 
     window.SetProgressValue(0);
     ShowFailures(window, report);

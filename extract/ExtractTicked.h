@@ -19,7 +19,9 @@ std::string_view StatusName(RowStatus status);
 
 struct RowReport {
     int row = 0;
-    std::string fileName;
+    // The row's name as the state's table holds it, not a copy: a long album's names would
+    // otherwise be held twice. Valid while the table is left as the run left it.
+    std::string_view fileName;
     RowStatus status = RowStatus::Unticked;
     std::string reason;  // for UnsafeName and Failed
 };
@@ -42,13 +44,15 @@ struct ExtractSettings {
     // Every track is on the medium before it gets its name, so a stick pulled right after the
     // run holds whole tracks. The window always asks for it; the CLI only with --sync, as cp.
     bool sync = true;
+    // chkChsTarg: ask for a target folder first.
+    bool chooseTargetFolder = false;
     // Asked between the copy's steps; true ends the run at once.
     std::function<bool()> stopRequested;
 };
 
 // Writes every ticked row with a byte count into its own file in the target folder. The
 // volume query is the platform's unless a test passes its own.
-ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window);
+ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const ExtractSettings& settings = {});
 ExtractReport ExtractTicked(album::AlbumState& state, album::AlbumWindow& window, const VolumeQuery& volumes,
                             const ExtractSettings& settings = {});
 

@@ -39,6 +39,13 @@ int SystemCalls::FDataSync(int fd) const { return ::fdatasync(fd); }
 
 int SystemCalls::FSync(int fd) const { return ::fsync(fd); }
 
+int SystemCalls::SyncFs(int fd) const { return ::syncfs(fd); }
+
+int SystemCalls::SyncFileRange(int fd, off_t offset, off_t count, unsigned flags) const
+{
+    return ::sync_file_range(fd, offset, count, flags);
+}
+
 int SystemCalls::Close(int fd) const { return ::close(fd); }
 
 int SystemCalls::LinkAt(int fromFolder, const char* from, int toFolder, const char* to, int flags) const

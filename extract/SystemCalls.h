@@ -24,6 +24,8 @@ public:
     virtual int FStat(int fd, struct stat* info) const;
     virtual int FDataSync(int fd) const;
     virtual int FSync(int fd) const;
+    virtual int SyncFs(int fd) const;
+    virtual int SyncFileRange(int fd, off_t offset, off_t count, unsigned flags) const;
     virtual int Close(int fd) const;
     virtual int LinkAt(int fromFolder, const char* from, int toFolder, const char* to, int flags) const;
     virtual int RenameNoReplace(int fromFolder, const char* from, int toFolder, const char* to) const;

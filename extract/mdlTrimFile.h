@@ -2,13 +2,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/File.h"
 
 namespace vyr::extract {
 
+class PartKey;
 class SystemCalls;
 
 enum class CopyError {
@@ -68,10 +71,49 @@ CopyResult CopyFileRange(const support::Folder& folder, const std::string& name,
 CopyResult CopyFileRange(const std::string& targetPath, std::int64_t start, std::int64_t count,
                          const std::string& sourcePath, const CopyOptions& options = {});
 
+// What became of a copy that a CopyQueue held: the id it was added with, and its result.
+struct SettledCopy {
+    int id = 0;
+    CopyResult result;
+};
+
+// The copies of one run into one folder, each made as CopyFileRange makes it. Without `sync`
+// each gets its name as soon as its bytes are written. With `sync` they get their names in
+// batches: a thread of the queue's own puts all of a batch's bytes on the medium at once, where
+// a flush of each file would wait for the disk once a file, then names its copies and flushes
+// the folder, while the next batch is written. No copy is named before its bytes are on the
+// medium, and one that fails or is dropped leaves nothing behind.
+class CopyQueue {
+public:
+    CopyQueue(const support::Folder& folder, const CopyOptions& options);
+    // Drops what is still pending.
+    ~CopyQueue();
+    CopyQueue(const CopyQueue&) = delete;
+    CopyQueue& operator=(const CopyQueue&) = delete;
+
+    // Copies `count` bytes of `source` from `start` into a new file `name` of the folder. A copy
+    // refused, failed or stopped before all its bytes were written comes back here, and is
+    // never settled; any other is settled later, or at once without sync.
+    CopyResult Add(int id, const std::string& name, std::int64_t start, std::int64_t count,
+                   const support::File& source);
+    // The copies settled since the last call.
+    std::vector<SettledCopy> TakeSettled();
+    // Names every copy still pending, once its bytes are on the medium; each is then settled.
+    void Finish();
+    // Names none of the copies still pending: each is settled as stopped and leaves nothing.
+    void Drop();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
 // A copy that was killed on the way leaves its temporary file behind where the file system has
-// no unnamed files (on Windows always): ".vyr-part-<pid>-<n>". This removes those of `folder`
-// whose process no longer runs, if they are regular files (on Linux of this user), and nothing
-// else. Returns how many.
+// no unnamed files (on Windows always), named with this user's tag (PartKey). This removes those
+// of `folder` that carry the tag of `key`, whose process no longer runs, that are regular files
+// (on Linux of this user) and that no writer holds open (Linux: its lock; Windows: its refusal
+// to share deletion), and nothing else. Returns how many.
 int RemoveLeftoverParts(const support::Folder& folder);
+int RemoveLeftoverParts(const support::Folder& folder, const PartKey& key);
 
 }  // namespace vyr::extract

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,8 @@ constexpr std::int64_t kSmallestChunk = 1 << 20;
 constexpr std::size_t kBufferSize = 1 << 20;
 
 CopyResult Fail(CopyError error, std::string_view text, int number = 0) { return CopyFailure(error, text, number); }
+
+const SystemCalls& CallsOf(const CopyOptions& options) { return options.calls ? *options.calls : RealSystemCalls(); }
 
 // A descriptor closed on every way out; Close() reports what the close said.
 class Fd {
@@ -60,10 +63,10 @@ private:
 // The bytes in flight before they get their name. Unnamed (O_TMPFILE) where the file system
 // allows it, so even a killed process leaves nothing behind; otherwise a hidden unique name
 // that is unlinked on every way out.
-class TempFile {
+class TempFile final : public Temporary {
 public:
     TempFile(const SystemCalls& calls, int folder) : m_calls(calls), m_folder(folder), m_fd(calls) {}
-    ~TempFile()
+    ~TempFile() override
     {
         m_fd.Close();
         if (!m_name.empty()) m_calls.UnlinkAt(m_folder, m_name.c_str());
@@ -81,12 +84,19 @@ public:
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
         }
         static std::atomic<unsigned> serial{0};
+        const PartKey& key = PartKey::ForUser();
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = PartName(::getpid(), serial++);
+            const std::string name = key.Name(static_cast<std::uint32_t>(::getpid()), serial++);
             m_fd.Reset(
                 m_calls.OpenAt(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (m_fd.valid()) {
                 m_name = name;
+                // Held while the bytes are in flight, so that no clean-up takes the file from under
+                // a writer that still runs, here or on another machine that shares the folder.
+                // Without locks on the file system the clean-up cannot take one either.
+                struct flock lock {};
+                lock.l_type = F_WRLCK;
+                ::fcntl(m_fd.get(), F_OFD_SETLK, &lock);
                 return 0;
             }
             if (errno != EEXIST) return errno;
@@ -282,44 +292,99 @@ Step Copier::BufferStep(std::size_t want)
     return Step::Moved;
 }
 
-// The target holds exactly the bytes asked for, and with `sync` they are on the medium.
-CopyResult Finish(const SystemCalls& calls, int target, std::int64_t count, const CopyOptions& options)
+// Removes `name` of `folder` if it is a regular file of this user that no writer holds locked,
+// and the name still leads to that file when it goes.
+bool RemoveIfAbandoned(int folder, const char* name)
 {
-    struct stat info {};
-    if (calls.FStat(target, &info) != 0) return Fail(CopyError::WriteFailed, msg::kReasonWrite, errno);
-    if (info.st_size != count) return Fail(CopyError::WriteFailed, msg::kReasonWrongLength);
-    if (options.sync && calls.FDataSync(target) != 0) return Fail(CopyError::WriteFailed, msg::kReasonWrite, errno);
-    return {};
+    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat held {};
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    bool abandoned = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
+                     ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+    struct stat named {};
+    abandoned = abandoned && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev &&
+                named.st_ino == held.st_ino;
+    const bool removed = abandoned && ::unlinkat(folder, name, 0) == 0;
+    ::close(fd);
+    return removed;
 }
 
 }  // namespace
 
-CopyResult CopyThroughTemporary(const support::Folder& folder, const std::string& name, std::int64_t start,
-                                std::int64_t count, const support::File& source, const CopyOptions& options)
+CopyResult WriteTemporary(const support::Folder& folder, std::int64_t start, std::int64_t count,
+                          const support::File& source, const CopyOptions& options, TemporaryFile& file)
 {
-    const SystemCalls& calls = options.calls ? *options.calls : RealSystemCalls();
-    TempFile temp(calls, folder.Descriptor());
-    if (const int number = temp.Create(options.unnamedTemp); number != 0)
+    const SystemCalls& calls = CallsOf(options);
+    auto temp = std::make_unique<TempFile>(calls, folder.Descriptor());
+    if (const int number = temp->Create(options.unnamedTemp); number != 0)
         return Fail(CopyError::CreateFailed, msg::kReasonCreate, number);
 
-    Copier copier(calls, source.Descriptor(), temp.fd(), start, count);
+    Copier copier(calls, source.Descriptor(), temp->fd(), start, count);
     if (CopyResult copied = copier.Run(options); !copied.Ok()) return copied;
-    if (CopyResult finished = Finish(calls, temp.fd(), count, options); !finished.Ok()) return finished;
-
-    if (const int number = temp.Publish(name); number != 0) {
-        if (number == EEXIST) return Fail(CopyError::TargetExists, msg::kReasonTargetAppeared);
-        return Fail(CopyError::WriteFailed, msg::kReasonPublish, number);
-    }
-    // The new name itself reaches the medium with the folder.
-    if (options.sync && calls.FSync(folder.Descriptor()) != 0) {
-        const int number = errno;
-        calls.UnlinkAt(folder.Descriptor(), name.c_str());
-        return Fail(CopyError::WriteFailed, msg::kReasonPublish, number);
-    }
+    struct stat info {};
+    if (calls.FStat(temp->fd(), &info) != 0) return Fail(CopyError::WriteFailed, msg::kReasonWrite, errno);
+    if (info.st_size != count) return Fail(CopyError::WriteFailed, msg::kReasonWrongLength);
+    file = std::move(temp);
     return {};
 }
 
+std::vector<int> FlushTemporaries(const support::Folder& folder, const std::vector<Temporary*>& files,
+                                  const CopyOptions& options)
+{
+    const SystemCalls& calls = CallsOf(options);
+    std::vector<int> errors(files.size(), 0);
+    if (files.size() == 1) {
+        if (calls.FDataSync(static_cast<TempFile*>(files[0])->fd()) != 0) errors[0] = errno;
+        return errors;
+    }
+    // One flush of the file system writes the batch's data and inodes back together and empties
+    // the disk's cache once, where a flush of each file would wait for the disk once a file. Each
+    // file's own wait then costs nothing, and tells the write errors that were its own.
+    if (calls.SyncFs(folder.Descriptor()) != 0) {
+        std::fill(errors.begin(), errors.end(), errno);
+        return errors;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        constexpr unsigned kWaitForAll =
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+        if (calls.SyncFileRange(static_cast<TempFile*>(files[i])->fd(), 0, 0, kWaitForAll) != 0) errors[i] = errno;
+    }
+    return errors;
+}
+
+int NameTemporary(Temporary& file, const std::string& name, const CopyOptions&)
+{
+    return static_cast<TempFile&>(file).Publish(name);
+}
+
+int FlushFolder(const support::Folder& folder, const CopyOptions& options)
+{
+    return CallsOf(options).FSync(folder.Descriptor()) == 0 ? 0 : errno;
+}
+
+std::size_t TemporariesHeldAtOnce()
+{
+    // A quarter of the soft limit leaves room for everything else, and for the pipe of a copy.
+    constexpr std::size_t kMost = 2048;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kMost;
+    return std::clamp<std::size_t>(limit.rlim_cur / 4, 2, kMost);
+}
+
+void RemoveName(const support::Folder& folder, const std::string& name, const CopyOptions& options)
+{
+    CallsOf(options).UnlinkAt(folder.Descriptor(), name.c_str());
+}
+
 int RemoveLeftoverParts(const support::Folder& folder)
+{
+    const std::optional<PartKey> key = PartKey::KeptForUser();
+    return key ? RemoveLeftoverParts(folder, *key) : 0;
+}
+
+int RemoveLeftoverParts(const support::Folder& folder, const PartKey& key)
 {
     const int listing = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) return 0;
@@ -330,13 +395,10 @@ int RemoveLeftoverParts(const support::Folder& folder)
     }
     int removed = 0;
     while (const dirent* entry = ::readdir(entries)) {
-        const auto owner = static_cast<pid_t>(PartOwner(entry->d_name));
+        const auto owner = static_cast<pid_t>(key.Owner(entry->d_name));
         // Only a process that is gone: kill(pid, 0) fails with ESRCH for no process at all.
-        if (owner == 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
-        struct stat info {};
-        if (::fstatat(folder.Descriptor(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
-        if (::unlinkat(folder.Descriptor(), entry->d_name, 0) == 0) ++removed;
+        if (owner <= 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        if (RemoveIfAbandoned(folder.Descriptor(), entry->d_name)) ++removed;
     }
     ::closedir(entries);
     return removed;

@@ -9,6 +9,7 @@
 
 #include "extract/mdlTrimFilePlatform.h"
 #include "support/Messages.h"
+#include "support/Text.h"
 #include "support/Win32.h"
 
 namespace vyr::extract {
@@ -33,12 +34,12 @@ OVERLAPPED At(std::int64_t offset)
 }
 
 // The bytes in flight before they get their name: Windows has no unnamed files, so a hidden
-// file ".vyr-part-<pid>-<n>" of the target folder, removed on every way out but the one where it
+// file of the target folder (PartKey names it), removed on every way out but the one where it
 // got its name.
-class TempFile {
+class TempFile final : public Temporary {
 public:
     explicit TempFile(const support::Folder& folder) : m_folder(folder) {}
-    ~TempFile()
+    ~TempFile() override
     {
         Close();
         if (!m_path.empty()) ::DeleteFileW(m_path.c_str());
@@ -50,9 +51,10 @@ public:
     int Create()
     {
         static std::atomic<unsigned> serial{0};
+        const PartKey& key = PartKey::ForUser();
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::optional<std::wstring> path =
-                support::WidePath(m_folder.PathOf(PartName(::GetCurrentProcessId(), serial++)));
+                support::WidePath(m_folder.PathOf(key.Name(::GetCurrentProcessId(), serial++)));
             if (!path) return EILSEQ;
             // Without delete sharing: the clean-up of another run cannot remove it while it fills.
             m_handle = ::CreateFileW(path->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
@@ -68,6 +70,7 @@ public:
     }
 
     HANDLE Handle() const { return m_handle; }
+    const support::Folder& Folder() const { return m_folder; }
 
     // Gives the file its name, never in place of anything there: MoveFileExW without
     // MOVEFILE_REPLACE_EXISTING fails on an existing name, a link's included. The hidden mark was
@@ -135,17 +138,6 @@ CopyResult CopyBytes(HANDLE source, HANDLE target, std::int64_t start, std::int6
     return {};
 }
 
-// The target holds exactly the bytes asked for, and with `sync` they are on the medium.
-CopyResult Finish(HANDLE target, std::int64_t count, const CopyOptions& options)
-{
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(target, &size)) return Fail(CopyError::WriteFailed, msg::kReasonWrite, LastErrno());
-    if (size.QuadPart != count) return Fail(CopyError::WriteFailed, msg::kReasonWrongLength);
-    if (options.sync && !::FlushFileBuffers(target))
-        return Fail(CopyError::WriteFailed, msg::kReasonWrite, LastErrno());
-    return {};
-}
-
 // A process of that id runs. One that cannot be asked (another user's) counts as running.
 bool ProcessRuns(DWORD pid)
 {
@@ -158,30 +150,63 @@ bool ProcessRuns(DWORD pid)
 
 }  // namespace
 
-CopyResult CopyThroughTemporary(const support::Folder& folder, const std::string& name, std::int64_t start,
-                                std::int64_t count, const support::File& source, const CopyOptions& options)
+CopyResult WriteTemporary(const support::Folder& folder, std::int64_t start, std::int64_t count,
+                          const support::File& source, const CopyOptions& options, TemporaryFile& file)
 {
-    const std::optional<std::wstring> target = support::WidePath(folder.PathOf(name));
-    if (!target) return Fail(CopyError::BadName, msg::kReasonBadName);
-    TempFile temp(folder);
-    if (const int number = temp.Create(); number != 0) return Fail(CopyError::CreateFailed, msg::kReasonCreate, number);
+    auto temp = std::make_unique<TempFile>(folder);
+    if (const int number = temp->Create(); number != 0)
+        return Fail(CopyError::CreateFailed, msg::kReasonCreate, number);
     const auto album = static_cast<HANDLE>(source.Handle());
-    if (CopyResult copied = CopyBytes(album, temp.Handle(), start, count, options); !copied.Ok()) return copied;
-    if (CopyResult finished = Finish(temp.Handle(), count, options); !finished.Ok()) return finished;
-    if (const int number = temp.Publish(*target, options.sync); number != 0) {
-        if (number == EEXIST) return Fail(CopyError::TargetExists, msg::kReasonTargetAppeared);
-        return Fail(CopyError::WriteFailed, msg::kReasonPublish, number);
-    }
+    if (CopyResult copied = CopyBytes(album, temp->Handle(), start, count, options); !copied.Ok()) return copied;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(temp->Handle(), &size)) return Fail(CopyError::WriteFailed, msg::kReasonWrite, LastErrno());
+    if (size.QuadPart != count) return Fail(CopyError::WriteFailed, msg::kReasonWrongLength);
+    file = std::move(temp);
     return {};
 }
 
-// Who owns a file is a security descriptor on Windows, and the FAT and exFAT sticks that tracks
-// often go to keep none, so unlike Linux the owner is not asked. What guards instead: the exact
-// name, a process of that id that is gone, a plain file (no folder, no link or junction), and a
-// running copy holding its temporary without delete sharing, so no clean-up can remove it.
+std::vector<int> FlushTemporaries(const support::Folder&, const std::vector<Temporary*>& files, const CopyOptions&)
+{
+    std::vector<int> errors;
+    for (Temporary* file : files)
+        errors.push_back(::FlushFileBuffers(static_cast<TempFile*>(file)->Handle()) ? 0 : LastErrno());
+    return errors;
+}
+
+int NameTemporary(Temporary& file, const std::string& name, const CopyOptions& options)
+{
+    auto& temp = static_cast<TempFile&>(file);
+    const std::optional<std::wstring> target = support::WidePath(temp.Folder().PathOf(name));
+    if (!target) return EILSEQ;
+    return temp.Publish(*target, options.sync);
+}
+
+// With sync the names reached the medium as they were given (MOVEFILE_WRITE_THROUGH).
+int FlushFolder(const support::Folder&, const CopyOptions&) { return 0; }
+
+// A process may hold millions of handles; a batch of this many keeps the flushes few.
+std::size_t TemporariesHeldAtOnce() { return 2048; }
+
+void RemoveName(const support::Folder& folder, const std::string& name, const CopyOptions&)
+{
+    if (const std::optional<std::wstring> path = support::WidePath(folder.PathOf(name))) ::DeleteFileW(path->c_str());
+}
+
 int RemoveLeftoverParts(const support::Folder& folder)
 {
-    const std::optional<std::wstring> pattern = support::WidePath(folder.PathOf(std::string(kPartPrefix) + "*"));
+    const std::optional<PartKey> key = PartKey::KeptForUser();
+    return key ? RemoveLeftoverParts(folder, *key) : 0;
+}
+
+// Who owns a file is a security descriptor on Windows, and the FAT and exFAT sticks that tracks
+// often go to keep none, so unlike Linux the owner is not asked. What guards instead: the name
+// with this user's tag, a process of that id that is gone, a plain file (no folder, no link or
+// junction), and a running copy holding its temporary without delete sharing, so no clean-up
+// can remove it.
+int RemoveLeftoverParts(const support::Folder& folder, const PartKey& key)
+{
+    const std::optional<std::wstring> pattern =
+        support::WidePath(folder.PathOf(std::string(support::kPartPrefix) + "*"));
     if (!folder.IsOpen() || !pattern) return 0;
     WIN32_FIND_DATAW found{};
     HANDLE search = ::FindFirstFileExW(pattern->c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
@@ -189,10 +214,8 @@ int RemoveLeftoverParts(const support::Folder& folder)
     int removed = 0;
     do {
         const std::string name = support::Utf8FromWide(found.cFileName);
-        const std::int32_t owner = PartOwner(name);
-        if (owner == 0 || static_cast<DWORD>(owner) == ::GetCurrentProcessId() ||
-            ProcessRuns(static_cast<DWORD>(owner)))
-            continue;
+        const std::uint32_t owner = key.Owner(name);
+        if (owner == 0 || owner == ::GetCurrentProcessId() || ProcessRuns(owner)) continue;
         if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
         const std::optional<std::wstring> path = support::WidePath(folder.PathOf(name));
         if (path && ::DeleteFileW(path->c_str())) ++removed;

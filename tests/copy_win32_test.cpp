@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "extract/PartKey.h"
 #include "extract/mdlTrimFile.h"
 #include "support/File.h"
 #include "support/Win32.h"
@@ -79,8 +80,7 @@ TEST_F(CopyWin32Test, the_bytes_in_flight_are_hidden_and_the_track_is_not)
     ASSERT_TRUE(CopyFileRange(folder, "t.mp3", 1001, 2 << 20, albumFile, options).Ok());
 
     ASSERT_EQ(inFlight.size(), 1u);
-    EXPECT_TRUE(inFlight[0].name.starts_with(".vyr-part-" + std::to_string(::GetCurrentProcessId()) + "-"))
-        << inFlight[0].name;
+    EXPECT_EQ(PartKey::ForUser().Owner(inFlight[0].name), ::GetCurrentProcessId()) << inFlight[0].name;
     EXPECT_NE(inFlight[0].attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
     const std::vector<Entry> after = Listing(target.folder());
     ASSERT_EQ(after.size(), 1u);
@@ -173,32 +173,38 @@ private:
     DWORD m_pid = 0;
 };
 
+// The temporaries with this user's tag: those of a process that still runs, and one a writer holds
+// open, stay; those of an ended process go. Files of other names are the clean-up's test's
+// (leftover_parts_test).
 TEST(copy_win32_leftovers, only_the_temporaries_of_ended_processes_are_removed)
 {
     const Child ended(false);
     const Child running(true);
     ASSERT_FALSE(ended.Runs());
     ASSERT_TRUE(running.Runs());
-    const std::string dead = ended.Pid();
+    const PartKey& key = PartKey::ForUser();
+    const auto dead = static_cast<std::uint32_t>(std::stoul(ended.Pid()));
     TempDir folder;
     std::vector<std::string> kept = {
-        ".vyr-part-" + std::to_string(::GetCurrentProcessId()) + "-1",  // this run's own
-        ".vyr-part-" + running.Pid() + "-1",
-        ".vyr-part-" + dead,  // not our naming, however close
-        ".vyr-part-" + dead + "-1x",
-        "vyr-part-" + dead + "-1",
+        key.Name(::GetCurrentProcessId(), 1),  // this run's own
+        key.Name(static_cast<std::uint32_t>(std::stoul(running.Pid())), 1),
+        key.Name(dead, 3),  // held open by its writer, as a copy holds it
         "song.mp3",
     };
     for (const std::string& name : kept) WriteFile(folder / name, "x");
-    const std::string aFolder = ".vyr-part-" + dead + "-4";
+    const std::string aFolder = key.Name(dead, 4);
     ASSERT_TRUE(::CreateDirectoryW(support::WidePath(folder / aFolder)->c_str(), nullptr));
     kept.push_back(aFolder);
-    WriteFile(folder / (".vyr-part-" + dead + "-1"), "partial");
-    WriteFile(folder / (".vyr-part-" + dead + "-27"), "partial");
+    WriteFile(folder / key.Name(dead, 1), "partial");
+    WriteFile(folder / key.Name(dead, 27), "partial");
+    HANDLE writer = ::CreateFileW(support::WidePath(folder / key.Name(dead, 3))->c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
 
     support::Folder opened;
     ASSERT_TRUE(opened.Open(folder.folder()).Ok());
     EXPECT_EQ(RemoveLeftoverParts(opened), 2);
+    ::CloseHandle(writer);
     std::vector<std::string> left;
     for (const Entry& entry : Listing(folder.folder())) left.push_back(entry.name);
     std::sort(kept.begin(), kept.end());

@@ -102,9 +102,9 @@ TEST(extract_large, tracks_beyond_2_and_4_GiB_get_the_right_bytes)
         row.fileName = "t" + std::to_string(i) + ".mp3";
         row.byteCount = counts[i];
         row.hasByteCount = true;
-        window.AddItem(row.fileName);
-        window.SetTicked(static_cast<int>(i), ticked[i]);
+        row.ticked = ticked[i];
     }
+    state.list.items = state.tracks.Count();
 
     const ExtractReport report = ExtractTicked(state, window, PlentyOfSpace());
     for (std::size_t i = 0; i < counts.size(); ++i) {

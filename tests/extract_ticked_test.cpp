@@ -64,18 +64,19 @@ struct Scene {
             entry.fileName = r.fileName;
             entry.byteCount = r.byteCount;
             entry.hasByteCount = r.hasByteCount;
-            window.AddItem(std::to_string(window.ItemCount()));
-            window.SetTicked(window.ItemCount() - 1, r.ticked);
+            entry.ticked = r.ticked;
         }
+        state.list.items = state.tracks.Count();
     }
     std::string Bytes(std::size_t from, std::size_t count) const { return bytes.substr(from, count); }
-    ExtractReport Extract() { return ExtractTicked(state, window, volume); }
+    ExtractReport Extract() { return ExtractTicked(state, window, volume, settings); }
 
     TempDir source;
     TempDir target;
     album::AlbumState state;
     test::RecordingWindow window;
     FixedVolume volume;
+    extract::ExtractSettings settings;
     std::string bytes;
 };
 
@@ -242,7 +243,7 @@ TEST_F(extract_ticked, the_folder_choice_replaces_the_target_and_a_cancel_keeps_
 {
     TempDir chosen;
     Load({{"a.mp3", 10}});
-    window.chooseTargetFolder = true;
+    settings.chooseTargetFolder = true;
     window.folderAnswers = {chosen.path().string()};
     Extract();
     EXPECT_EQ(window.foldersAsked, Strings{target.folder()});
@@ -281,10 +282,57 @@ TEST_F(extract_ticked, unsafe_and_duplicate_names_are_refused_and_listed)
                                            "\r\nsame.mp3: row 5 of this run has the same name");
 }
 
+// No file system takes a name past 255 bytes (Windows: 255 UTF-16 units): such a row is refused
+// before anything is copied, and the failure box shows its name cut.
+TEST_F(extract_ticked, a_name_longer_than_the_file_system_takes_is_refused_before_the_copy)
+{
+    const std::string fits(255, 'f');
+    const std::string tooLong(256, 'g');
+    Load({{fits, 10}, {tooLong, 10}, {"after.mp3", 10}});
+    const ExtractReport report = Extract();
+    EXPECT_EQ(Statuses(report), (std::vector{RowStatus::Written, RowStatus::UnsafeName, RowStatus::Written}));
+    EXPECT_EQ(volume.asked, 2) << "the refused row was checked for room";
+    const std::string reason = "the name is longer than the file system takes";
+    EXPECT_EQ(report.rows[1].reason, reason);
+    EXPECT_EQ(ReadFile(target / fits), Bytes(300, 10));
+    EXPECT_EQ(Entries(target.folder()), (Strings{"after.mp3", fits}));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text,
+              "These files were not written:\r\n" + std::string(64, 'g') + "\xE2\x80\xA6: " + reason);
+}
+
+// With sync, copies wait to be named until their batch is on the medium: a stop then names none
+// of those still waiting, and every row reads as what happened to it.
+TEST_F(extract_ticked, a_stop_in_the_middle_of_a_batch_names_nothing_more_and_leaves_nothing)
+{
+    std::vector<Row> rows;
+    for (int i = 0; i < 60; ++i) rows.push_back({"t" + std::to_string(i) + ".mp3", 2000});
+    Load(rows);
+    ExtractSettings settings;
+    settings.sync = true;
+    int asked = 0;
+    settings.stopRequested = [&] { return ++asked > 60; };  // once at each row and in each copy
+    const ExtractReport report = ExtractTicked(state, window, volume, settings);
+    EXPECT_TRUE(report.stopped);
+    ASSERT_LT(report.rows.size(), rows.size());
+    Strings written;
+    for (const RowReport& row : report.rows) {
+        if (row.status == RowStatus::Written) {
+            written.push_back(std::string(row.fileName));
+            EXPECT_EQ(ReadFile(target / row.fileName), Bytes(300 + 2000 * static_cast<std::size_t>(row.row), 2000));
+        } else {
+            EXPECT_EQ(row.status, RowStatus::Failed) << row.row;
+            EXPECT_EQ(row.reason, "the run was stopped") << row.row;
+        }
+    }
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(Entries(target.folder()), written);
+}
+
 TEST_F(extract_ticked, rows_without_a_list_item_count_as_unticked)
 {
     Load({{"a.mp3", 10}, {"b.mp3", 10}});
-    window.items.pop_back();
+    --state.list.items;  // a scan's rows before the list is filled
     const ExtractReport report = Extract();
     EXPECT_EQ(Statuses(report), (std::vector{RowStatus::Written, RowStatus::Unticked}));
     EXPECT_EQ(window.progressMaximum, 1);
