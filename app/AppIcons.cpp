@@ -138,8 +138,27 @@ QIcon CheckBoxIcon(const QWidget* widget, bool ticked)
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &p, widget);
+    OutlineCheckBox(p, option.rect, widget->palette());
     p.end();
     return QIcon(pixmap);
+}
+
+void OutlineCheckBox(QPainter& painter, const QRect& box, const QPalette& palette)
+{
+    // Little more than half the way from the base colour to the text colour: at least 3:1
+    // against the base on a light palette and on a dark one.
+    constexpr float kTowardsText = 0.55F;
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const auto mix = [&](float from, float to) { return from + (to - from) * kTowardsText; };
+    const QColor frame = QColor::fromRgbF(mix(base.redF(), text.redF()), mix(base.greenF(), text.greenF()),
+                                          mix(base.blueF(), text.blueF()));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(frame, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 }  // namespace vyr::app

@@ -2,7 +2,9 @@
 
 #include <QIcon>
 
+class QPainter;
 class QPalette;
+class QRect;
 
 namespace vyr::app {
 
@@ -24,5 +26,10 @@ QIcon ButtonIcon(ButtonFace face, const QPalette& palette);
 // A check box as the current style draws it, ticked or not: the faces of the select-all and
 // de-select-all buttons.
 QIcon CheckBoxIcon(const QWidget* widget, bool ticked);
+
+// Draws a check box's frame inside `box` in a colour that stands out on the palette's base
+// colour: some styles draw it in a shade of the window colour, which a dark theme makes
+// nearly the base colour itself, so an unticked box vanishes.
+void OutlineCheckBox(QPainter& painter, const QRect& box, const QPalette& palette);
 
 }  // namespace vyr::app

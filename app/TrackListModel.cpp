@@ -1,92 +1,37 @@
 #include "app/TrackListModel.h"
 
+#include <utility>
+
+#include "album/TrackList.h"
+#include "app/QtText.h"
+
 namespace vyr::app {
 
-bool TrackListModel::AddItem(std::string_view key)
+TrackListModel::TrackListModel(const album::AlbumState& state, std::string groupSeparator, QObject* parent)
+    : QAbstractTableModel(parent), m_state(state), m_groupSeparator(std::move(groupSeparator))
 {
-    if (!key.empty() && !m_keys.emplace(key).second) return false;
-    m_rows.emplace_back();
-    return true;
 }
 
-void TrackListModel::ShowPending()
+void TrackListModel::ListChanged()
 {
-    if (!HasPending()) return;
-    beginInsertRows(QModelIndex(), m_shown, ItemCount() - 1);
-    m_shown = ItemCount();
-    endInsertRows();
+    // The views ask again for what they show, and nothing else: a reset costs the same for a
+    // list of 3 items and of 32,767.
+    beginResetModel();
+    endResetModel();
 }
 
-void TrackListModel::RemoveAllItems()
+void TrackListModel::ItemsChanged(int first, int last)
 {
-    if (m_shown > 0) beginRemoveRows(QModelIndex(), 0, m_shown - 1);
-    const bool announced = m_shown > 0;
-    m_rows.clear();
-    m_keys.clear();
-    m_shown = 0;
-    if (announced) endRemoveRows();
+    if (first > last || first < 0 || last >= rowCount() || columnCount() == 0) return;
+    emit dataChanged(index(first, 0), index(last, columnCount() - 1),
+                     {Qt::DisplayRole, Qt::EditRole, Qt::CheckStateRole});
 }
 
-void TrackListModel::SetText(int item, int column, const QString& text)
-{
-    if (!IsItem(item) || column < 0) return;
-    std::vector<QString>& cells = m_rows[static_cast<std::size_t>(item)].cells;
-    if (static_cast<std::size_t>(column) >= cells.size()) cells.resize(static_cast<std::size_t>(column) + 1);
-    cells[static_cast<std::size_t>(column)] = text;
-    if (IsShown(item) && column < columnCount()) {
-        const QModelIndex cell = index(item, column);
-        emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::EditRole});
-    }
-}
-
-QString TrackListModel::Text(int item, int column) const
-{
-    if (!IsItem(item) || column < 0) return {};
-    const std::vector<QString>& cells = m_rows[static_cast<std::size_t>(item)].cells;
-    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)] : QString();
-}
-
-void TrackListModel::SetTicked(int item, bool ticked)
-{
-    if (!IsItem(item) || m_rows[static_cast<std::size_t>(item)].ticked == ticked) return;
-    m_rows[static_cast<std::size_t>(item)].ticked = ticked;
-    if (IsShown(item) && columnCount() > 0) {
-        const QModelIndex cell = index(item, 0);
-        emit dataChanged(cell, cell, {Qt::CheckStateRole});
-    }
-}
-
-bool TrackListModel::IsTicked(int item) const { return IsItem(item) && m_rows[static_cast<std::size_t>(item)].ticked; }
-
-int TrackListModel::ColumnOfKey(std::string_view key) const
-{
-    for (std::size_t c = 0; c < m_columns.size(); ++c)
-        if (m_columns[c].key == key) return static_cast<int>(c);
-    return -1;
-}
-
-int TrackListModel::AddColumn(std::string_view key, const QString& caption)
-{
-    const int column = columnCount();
-    beginInsertColumns(QModelIndex(), column, column);
-    m_columns.push_back({std::string(key), caption});
-    endInsertColumns();
-    return column;
-}
-
-void TrackListModel::RemoveAllColumns()
-{
-    if (m_columns.empty()) return;
-    beginRemoveColumns(QModelIndex(), 0, columnCount() - 1);
-    m_columns.clear();
-    endRemoveColumns();
-}
-
-int TrackListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_shown; }
+int TrackListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_state.list.items; }
 
 int TrackListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_state.list.columns.size());
 }
 
 QVariant TrackListModel::data(const QModelIndex& index, int role) const
@@ -94,9 +39,12 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const
     if (!IsCell(index)) return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole: return Text(index.row(), index.column());
+    case Qt::EditRole: {
+        const album::Column column = m_state.list.columns[static_cast<std::size_t>(index.column())].column;
+        return ToQString(album::CellText(album::ListedRows(m_state)[index.row()], column, m_groupSeparator));
+    }
     case Qt::CheckStateRole:
-        if (index.column() == 0) return IsTicked(index.row()) ? Qt::Checked : Qt::Unchecked;
+        if (index.column() == 0) return album::IsTicked(m_state, index.row()) ? Qt::Checked : Qt::Unchecked;
         return {};
     default: return {};
     }
@@ -105,14 +53,14 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const
 bool TrackListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::CheckStateRole || !IsCell(index) || index.column() != 0) return false;
-    SetTicked(index.row(), static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
+    emit tickRequested(index.row(), static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
     return true;
 }
 
 QVariant TrackListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) return {};
-    return m_columns[static_cast<std::size_t>(section)].caption;
+    return ToQString(m_state.list.columns[static_cast<std::size_t>(section)].caption);
 }
 
 Qt::ItemFlags TrackListModel::flags(const QModelIndex& index) const

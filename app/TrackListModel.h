@@ -4,43 +4,25 @@
 #include <QString>
 
 #include <string>
-#include <string_view>
-#include <unordered_set>
-#include <vector>
+
+#include "album/AlbumState.h"
 
 namespace vyr::app {
 
-// The rows behind ListView1: each a check box and the texts of its cells, kept in one vector so
-// that appending a row costs the same for the first row and for the 32,767th. Appended rows wait
-// until ShowPending() announces them to the views in one insertion; until then they are counted,
-// written and ticked like any other row, but no view knows of them. Column 0 holds the tick and
-// is the only one the user may edit; an edit reaches the window, never the model (setData takes
-// ticks only).
+// ListView1's rows as Qt's views ask for them: a view over the state's list (AlbumState::list),
+// which holds the columns, the items and their ticks. It keeps nothing of its own but the digit
+// grouping of the user's locale; a click on a check box is handed on as tickRequested, and the
+// tick shows once the commands have set it. Column 0 holds the tick and is the only one the user
+// may edit; an edit reaches the window, never the model.
 class TrackListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    TrackListModel(const album::AlbumState& state, std::string groupSeparator, QObject* parent = nullptr);
 
-    // Every row, shown or pending.
-    int ItemCount() const { return static_cast<int>(m_rows.size()); }
-    int ShownCount() const { return m_shown; }
-    bool HasPending() const { return m_shown < ItemCount(); }
-    // Appends a pending row, unticked; false when the key is taken (an empty key never is).
-    bool AddItem(std::string_view key);
-    void ShowPending();
-    void RemoveAllItems();
-
-    void SetText(int item, int column, const QString& text);
-    QString Text(int item, int column) const;
-    void SetTicked(int item, bool ticked);
-    bool IsTicked(int item) const;
-
-    // The column that `key` was added under, or -1.
-    int ColumnOfKey(std::string_view key) const;
-    // Appends a column; returns its position.
-    int AddColumn(std::string_view key, const QString& caption);
-    // Cells keep their texts, as the rows keep their ticks.
-    void RemoveAllColumns();
+    // The state's columns or items were replaced or emptied.
+    void ListChanged();
+    // Items first to last changed their text or tick.
+    void ItemsChanged(int first, int last);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -49,27 +31,18 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
-    struct Row {
-        std::vector<QString> cells;
-        bool ticked = false;
-    };
-    struct Column {
-        std::string key;
-        QString caption;
-    };
+signals:
+    // The user clicked the check box of `item`.
+    void tickRequested(int item, bool ticked);
 
-    bool IsItem(int item) const { return item >= 0 && item < ItemCount(); }
-    bool IsShown(int item) const { return item >= 0 && item < m_shown; }
+private:
     bool IsCell(const QModelIndex& index) const
     {
-        return index.isValid() && index.model() == this && IsShown(index.row()) && index.column() < columnCount();
+        return index.isValid() && index.model() == this && index.row() < rowCount() && index.column() < columnCount();
     }
 
-    std::vector<Row> m_rows;
-    int m_shown = 0;
-    std::vector<Column> m_columns;
-    std::unordered_set<std::string> m_keys;
+    const album::AlbumState& m_state;
+    std::string m_groupSeparator;
 };
 
 }  // namespace vyr::app

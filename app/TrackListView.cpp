@@ -1,29 +1,42 @@
 #include "app/TrackListView.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
+#include <utility>
+
+#include "app/AppIcons.h"
 #include "app/QtText.h"
 #include "app/TrackListModel.h"
+#include "commands/Layout.h"
 
 namespace vyr::app {
 
 namespace {
-
-// How long a fill adds rows before the list shows them: often enough that the window visibly
-// fills, rarely enough that laying out the rows again for each batch stays a small share.
-constexpr qint64 kBatchIntervalMs = 50;
 
 // Hands the edited text to the list's renameRequested instead of writing it into the model:
 // the window may refuse a name, and then the row keeps showing the old one.
 class RenameDelegate : public QStyledItemDelegate {
 public:
     explicit RenameDelegate(TrackListView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.column() != 0 || !index.data(Qt::CheckStateRole).isValid()) return;
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+        const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, option.widget);
+        OutlineCheckBox(*painter, box, option.palette);
+    }
 
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
@@ -50,10 +63,11 @@ QStringList DroppedFiles(const QMimeData* data)
     return paths;
 }
 
-TrackListView::TrackListView(QWidget* parent)
-    : QTreeView(parent), m_model(new TrackListModel(this)), m_batchIntervalMs(kBatchIntervalMs)
+TrackListView::TrackListView(const album::AlbumState& state, std::string groupSeparator, QWidget* parent)
+    : QTreeView(parent), m_state(state), m_model(new TrackListModel(state, std::move(groupSeparator), this))
 {
     setModel(m_model);
+    connect(m_model, &TrackListModel::tickRequested, this, &TrackListView::tickRequested);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -101,53 +115,22 @@ void TrackListView::dropEvent(QDropEvent* event)
     emit filesDropped(paths);
 }
 
-int TrackListView::ItemCount() const { return m_model->ItemCount(); }
-
-void TrackListView::RemoveAllItems()
+void TrackListView::ShowList(double dpi)
 {
-    m_model->RemoveAllItems();
-    m_scrollTarget = -1;
+    m_model->ListChanged();
+    for (std::size_t c = 0; c < m_state.list.columns.size(); ++c)
+        setColumnWidth(static_cast<int>(c), commands::layout::ToPixels(m_state.list.columns[c].width, dpi));
+    // From the event loop: by then the header the new columns brought has taken its height
+    // from the viewport, and the last item lands inside what is left.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_state.list.items > 0) scrollTo(m_model->index(m_state.list.items - 1, 0));
+        },
+        Qt::QueuedConnection);
 }
 
-bool TrackListView::AddItem(std::string_view key)
-{
-    if (!m_model->AddItem(key)) return false;
-    if (!m_sinceBatch.isValid()) m_sinceBatch.start();
-    QueueShowPending();
-    if (m_sinceBatch.elapsed() >= m_batchIntervalMs) {
-        ShowPending();
-        emit batchShown();
-    }
-    return true;
-}
-
-void TrackListView::SetItemText(int item, std::string_view text) { m_model->SetText(item, 0, ToQString(text)); }
-
-void TrackListView::SetItemCell(int item, std::string_view columnKey, std::string_view text)
-{
-    const int column = m_model->ColumnOfKey(columnKey);
-    if (column >= 0) m_model->SetText(item, column, ToQString(text));
-}
-
-void TrackListView::EnsureVisible(int item)
-{
-    if (item < 0 || item >= ItemCount()) return;
-    m_scrollTarget = item;
-    QueueShowPending();
-}
-
-void TrackListView::SetTicked(int item, bool ticked) { m_model->SetTicked(item, ticked); }
-
-bool TrackListView::IsTicked(int item) const { return m_model->IsTicked(item); }
-
-void TrackListView::RemoveAllColumns() { m_model->RemoveAllColumns(); }
-
-void TrackListView::AddColumn(std::string_view key, std::string_view caption, int widthPixels)
-{
-    setColumnWidth(m_model->AddColumn(key, ToQString(caption)), widthPixels);
-}
-
-QString TrackListView::Text(int item, int column) const { return m_model->Text(item, column); }
+void TrackListView::ShowItems(int first, int last) { m_model->ItemsChanged(first, last); }
 
 int TrackListView::SelectedItem() const
 {
@@ -158,25 +141,8 @@ int TrackListView::SelectedItem() const
 void TrackListView::StartEditing(int item)
 {
     // Opening an editor over an open one fails, and Qt says so on stderr for every key typed.
-    if (IsEditing() || item < 0 || item >= m_model->ShownCount() || m_model->columnCount() < 1) return;
+    if (IsEditing() || item < 0 || item >= m_model->rowCount() || m_model->columnCount() < 1) return;
     edit(m_model->index(item, 0), QAbstractItemView::AllEditTriggers, nullptr);
-}
-
-void TrackListView::QueueShowPending()
-{
-    if (m_showQueued) return;
-    m_showQueued = true;
-    QMetaObject::invokeMethod(this, &TrackListView::ShowPending, Qt::QueuedConnection);
-}
-
-void TrackListView::ShowPending()
-{
-    m_showQueued = false;
-    m_sinceBatch.invalidate();
-    m_model->ShowPending();
-    if (m_scrollTarget >= 0 && m_scrollTarget < m_model->ShownCount() && m_model->columnCount() > 0)
-        scrollTo(m_model->index(m_scrollTarget, 0));
-    m_scrollTarget = -1;
 }
 
 }  // namespace vyr::app

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QTimer>
@@ -12,7 +13,7 @@
 #include <QWindow>
 
 #include "app/AppIcons.h"
-#include "app/Layout.h"
+#include "app/LinkColours.h"
 #include "app/QtText.h"
 #include "app/Shell.h"
 #include "app/TrackListView.h"
@@ -28,12 +29,13 @@ constexpr int kExposeWaitMs = 1000;
 
 }  // namespace
 
-frmAlbum::frmAlbum(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(shell)
+frmAlbum::frmAlbum(Shell& shell, QWidget* parent)
+    : QWidget(parent), m_shell(shell), m_dpi(logicalDpiX()), m_commands(*this)
 {
     setObjectName(QStringLiteral("frmAlbum"));
     setWindowIcon(ApplicationIcon());
-    m_dpi = logicalDpiX();
-    setFixedSize(layout::ToPixels(layout::kClientWidth, m_dpi), layout::ToPixels(layout::kClientHeight, m_dpi));
+    setFixedSize(commands::layout::ToPixels(commands::layout::kClientWidth, m_dpi),
+                 commands::layout::ToPixels(commands::layout::kClientHeight, m_dpi));
     // Nothing in the window follows its size, so it offers no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -44,18 +46,27 @@ frmAlbum::frmAlbum(Shell& shell, QWidget* parent) : QWidget(parent), m_shell(she
     qApp->installEventFilter(this);
 }
 
-frmAlbum::~frmAlbum() { qApp->removeEventFilter(this); }
+frmAlbum::~frmAlbum()
+{
+    qApp->removeEventFilter(this);
+    // The list shows the commands' state, which goes before the child widgets would.
+    delete m_list;
+}
 
 bool frmAlbum::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_site) {
         if (event->type() == QEvent::MouseMove) {
-            LinkHover(static_cast<QMouseEvent*>(event)->position().toPoint());
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            if (commands::LinkHovered(at.x(), at.y(), m_site->width(), m_site->height())) {
+                SetTextColour(m_site, kLinkHoverColour);
+                m_site->setCursor(Qt::PointingHandCursor);
+            }
             return true;  // not on to the window, whose surface test would undo the hover
         }
         if (event->type() == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            OpenWebPage();
+            m_commands.OpenWebPage();
             return true;
         }
         return false;
@@ -87,7 +98,7 @@ void frmAlbum::FilterKey(QObject* watched, QEvent* event)
     // The release of the key that ended an edit (Enter, Esc) would open the editor again at once.
     const bool endedEdit = m_keyPressedWhileEditing && !m_list->IsEditing();
     m_keyPressedWhileEditing = false;
-    if (!endedEdit) StartRenaming();
+    if (!endedEdit) m_commands.StartRenaming();
 }
 
 void frmAlbum::changeEvent(QEvent* event)
@@ -98,56 +109,42 @@ void frmAlbum::changeEvent(QEvent* event)
 
 void frmAlbum::mouseMoveEvent(QMouseEvent* event)
 {
-    LinkLeave(event->position().toPoint());
+    const QPoint at = event->position().toPoint();
+    if (commands::LinkLeft(at.x(), at.y(), m_site->width(), m_site->height())) {
+        SetTextColour(m_site, kLinkColour);
+        m_site->unsetCursor();
+    }
     QWidget::mouseMoveEvent(event);
 }
 
 void frmAlbum::closeEvent(QCloseEvent* event)
 {
-    if (Busy()) {
-        // A scan yields between its blocks; it stops at the next one and the window closes when
-        // it has returned, never under its feet.
-        m_stopRequested = true;
-        m_closePending = true;
+    if (m_commands.CloseRequested())
+        event->accept();
+    else
         event->ignore();
-        return;
-    }
-    event->accept();
 }
 
-int frmAlbum::ItemCount() const { return m_list->ItemCount(); }
-
-void frmAlbum::RemoveAllItems() { m_list->RemoveAllItems(); }
-
-bool frmAlbum::AddItem(std::string_view key) { return m_list->AddItem(key); }
-
-void frmAlbum::SetItemText(int item, std::string_view text) { m_list->SetItemText(item, text); }
-
-void frmAlbum::SetItemCell(int item, std::string_view columnKey, std::string_view text)
+void frmAlbum::ListChanged()
 {
-    m_list->SetItemCell(item, columnKey, text);
+    m_list->ShowList(m_dpi);
+    m_sinceEvents.invalidate();  // the next yield shows the new list
 }
 
-void frmAlbum::EnsureVisible(int item) { m_list->EnsureVisible(item); }
+void frmAlbum::ItemsChanged(int first, int last) { m_list->ShowItems(first, last); }
 
-void frmAlbum::SetTicked(int item, bool ticked) { m_list->SetTicked(item, ticked); }
-
-bool frmAlbum::IsTicked(int item) const { return m_list->IsTicked(item); }
-
-void frmAlbum::RemoveAllColumns() { m_list->RemoveAllColumns(); }
-
-double frmAlbum::ListWidth() const { return layout::kListView1.width; }
-
-void frmAlbum::AddColumn(std::string_view key, std::string_view caption, double width)
+// A label that changes is painted at the next yield: the scan notice must show before a scan.
+void frmAlbum::SetAlbumLabel(std::string_view text)
 {
-    m_list->AddColumn(key, caption, layout::ToPixels(width, m_dpi));
+    m_album->setText(ToQString(text));
+    m_sinceEvents.invalidate();
 }
 
-std::string frmAlbum::GroupSeparator() const { return ToUtf8(locale().groupSeparator()); }
-
-void frmAlbum::SetAlbumLabel(std::string_view text) { m_album->setText(ToQString(text)); }
-
-void frmAlbum::SetArtistLabel(std::string_view text) { m_artist->setText(ToQString(text)); }
+void frmAlbum::SetArtistLabel(std::string_view text)
+{
+    m_artist->setText(ToQString(text));
+    m_sinceEvents.invalidate();
+}
 
 void frmAlbum::SetProgressRange(int minimum, int maximum) { m_progress->setRange(minimum, maximum); }
 
@@ -155,7 +152,6 @@ void frmAlbum::SetProgressValue(int value) { m_progress->setValue(value); }
 
 album::MessageAnswer frmAlbum::ShowMessage(const album::Message& message)
 {
-    m_list->ShowPending();  // the box covers the list as it is by now
     WaitUntilExposed();
     return m_shell.ShowMessage(this, message);
 }
@@ -183,7 +179,7 @@ void frmAlbum::ProcessEventsCoalesced(bool userInput)
 bool frmAlbum::Yield()
 {
     ProcessEventsCoalesced(true);
-    return !m_stopRequested;
+    return true;
 }
 
 void frmAlbum::Repaint() { ProcessEventsCoalesced(false); }
@@ -193,8 +189,45 @@ std::string frmAlbum::BrowseForFolder(std::string_view startFolder, std::string_
     return m_shell.BrowseForFolder(startFolder, this, title);
 }
 
+bool frmAlbum::OpenDocument(std::string_view path) { return m_shell.OpenUrl(QUrl::fromLocalFile(ToQString(path))); }
+
+void frmAlbum::SetCaption(std::string_view caption) { setWindowTitle(ToQString(caption)); }
+
+void frmAlbum::ShowWindow()
+{
+    show();
+    m_sinceEvents.invalidate();  // painted at the next yield, whenever the last one was
+}
+
+std::string frmAlbum::DocumentsFolder() { return m_shell.GetSpecFolder(this); }
+
+std::string frmAlbum::ShowOpenDialog(std::string_view filter, std::string_view title, std::string_view initialFolder)
+{
+    return m_shell.ShowOpenDialog(this, filter, title, initialFolder);
+}
+
 bool frmAlbum::ChooseTargetFolder() const { return m_chooseTarget->isChecked(); }
 
-bool frmAlbum::OpenDocument(std::string_view path) { return m_shell.OpenUrl(QUrl::fromLocalFile(ToQString(path))); }
+int frmAlbum::SelectedItem() const { return m_list->SelectedItem(); }
+
+void frmAlbum::StartEditing(int item) { m_list->StartEditing(item); }
+
+void frmAlbum::EnableCommands(bool enabled)
+{
+    for (QWidget* w : {static_cast<QWidget*>(m_open), static_cast<QWidget*>(m_selectAll),
+                       static_cast<QWidget*>(m_deselectAll), static_cast<QWidget*>(m_extract)})
+        w->setEnabled(enabled);
+    m_list->SetDropsAccepted(enabled);
+}
+
+void frmAlbum::OpenWebAddress(std::string_view address) { m_shell.OpenUrl(QUrl(ToQString(address))); }
+
+void frmAlbum::CloseWindow() { close(); }
+
+void frmAlbum::ShowListMenu(const QPoint& position)
+{
+    m_recoverPrecisely->setEnabled(m_commands.CanRecoverPrecisely());
+    m_listMenu->popup(m_list->viewport()->mapToGlobal(position));
+}
 
 }  // namespace vyr::app

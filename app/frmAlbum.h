@@ -8,7 +8,9 @@
 #include <string>
 
 #include "album/AlbumState.h"
-#include "album/AlbumWindow.h"
+#include "commands/AlbumCommands.h"
+#include "commands/CommandWindow.h"
+#include "commands/Layout.h"
 
 class QAction;
 class QLabel;
@@ -21,57 +23,24 @@ namespace vyr::app {
 
 class Shell;
 class TrackListView;
-namespace layout {
-struct Twips;
-}  // namespace layout
 
-// The program's one window. It owns the shared state of the run and shows what the core's
-// commands ask of an AlbumWindow; its buttons, the list and the command line start those
-// commands, one at a time. Child object names are the controls' names; the two cmdChoose
-// buttons share their name and carry their index in the property "index".
-class frmAlbum : public QWidget, public album::AlbumWindow {
+// The program's one window: its widgets, their events and the dialogs. What the buttons, the
+// list and the command line do is the commands' (AlbumCommands), which own the shared state;
+// the window shows that state and hands them its events. Child object names are the controls'
+// names; the two cmdChoose buttons share their name and carry their index in the property
+// "index".
+class frmAlbum : public QWidget, public commands::CommandWindow {
     Q_OBJECT
 public:
     explicit frmAlbum(Shell& shell, QWidget* parent = nullptr);
     ~frmAlbum() override;
 
-    // Caption, target folder, shown and painted, then the file the command-line text names.
-    void LoadStep(const std::string& commandLine);
-
-    album::AlbumState& State() { return m_state; }
-    const album::AlbumState& State() const { return m_state; }
-    // A command runs and yields: the others stay disabled until it ends.
-    bool Busy() const { return m_busy; }
-
-    // The window's commands, as its controls start them.
-    void OpenCommand();
-    void ChooseCommand(int index);
-    void ExtractCommand();
-    void StartRenaming();
-    void Rename(int row, const QString& text);
-    void DropFiles(const QStringList& paths);
-    void LinkHover(const QPoint& position);
-    void LinkLeave(const QPoint& position);
-    void OpenWebPage();
-    // The list's menu command: the frame-by-frame recovery of PreciseScanPath().
-    void RecoverPrecisely();
-    // The file the list's menu recovers: the last load's when it found no header, else the
-    // one whose rows are shown; empty when there is none.
-    std::string PreciseScanPath() const;
+    commands::AlbumCommands& Commands() { return m_commands; }
+    const album::AlbumState& State() const { return m_commands.State(); }
 
     // album::AlbumWindow
-    int ItemCount() const override;
-    void RemoveAllItems() override;
-    bool AddItem(std::string_view key) override;
-    void SetItemText(int item, std::string_view text) override;
-    void SetItemCell(int item, std::string_view columnKey, std::string_view text) override;
-    void EnsureVisible(int item) override;
-    void SetTicked(int item, bool ticked) override;
-    bool IsTicked(int item) const override;
-    void RemoveAllColumns() override;
-    double ListWidth() const override;
-    void AddColumn(std::string_view key, std::string_view caption, double width) override;
-    std::string GroupSeparator() const override;
+    void ListChanged() override;
+    void ItemsChanged(int first, int last) override;
     void SetAlbumLabel(std::string_view text) override;
     void SetArtistLabel(std::string_view text) override;
     void SetProgressRange(int minimum, int maximum) override;
@@ -80,8 +49,20 @@ public:
     bool Yield() override;
     void Repaint() override;
     std::string BrowseForFolder(std::string_view startFolder, std::string_view title) override;
-    bool ChooseTargetFolder() const override;
     bool OpenDocument(std::string_view path) override;
+
+    // commands::CommandWindow
+    void SetCaption(std::string_view caption) override;
+    void ShowWindow() override;
+    std::string DocumentsFolder() override;
+    std::string ShowOpenDialog(std::string_view filter, std::string_view title,
+                               std::string_view initialFolder) override;
+    bool ChooseTargetFolder() const override;
+    int SelectedItem() const override;
+    void StartEditing(int item) override;
+    void EnableCommands(bool enabled) override;
+    void OpenWebAddress(std::string_view address) override;
+    void CloseWindow() override;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -95,30 +76,22 @@ private:
     void BuildLeftPanel();
     void BuildProgressAndSite();
     void BuildRightPanel();
-    void Place(QWidget* widget, const layout::Twips& twips) const;
-    QLabel* AddLabel(const char* name, const layout::Twips& twips);
+    void Place(QWidget* widget, const commands::layout::Twips& twips) const;
+    QLabel* AddLabel(const char* name, const commands::layout::Twips& twips);
     // The buttons' faces, drawn in the colours of the current palette.
     void PaintIcons();
     void FilterKey(QObject* watched, QEvent* event);
     void ConnectControls();
-    QToolButton* AddButton(QWidget* parent, const char* name, const char* hint);
-    void ShowNotice(std::string_view text, album::MessageIcon icon);
-    void Load(const std::string& path);
-    void ScanWithNotice(const std::string& path, std::string_view notice);
+    QToolButton* AddButton(QWidget* parent, const char* name, std::string_view hint);
     void ShowListMenu(const QPoint& position);
-    // Runs a core command with the commands that would start another one disabled, then
-    // closes the window if Close was pressed meanwhile. False when another one runs.
-    template <typename Command>
-    bool RunExclusive(Command command);
-    void SetCommandsEnabled(bool enabled);
     void ProcessEventsCoalesced(bool userInput);
     // A box is centred on its owner's place on the screen, which a window that has just been
     // shown may not know yet.
     void WaitUntilExposed();
 
     Shell& m_shell;
-    album::AlbumState m_state;
     double m_dpi = 96;
+    commands::AlbumCommands m_commands;
 
     TrackListView* m_list = nullptr;
     QLabel* m_artist = nullptr;
@@ -136,10 +109,6 @@ private:
     QMenu* m_listMenu = nullptr;
     QAction* m_recoverPrecisely = nullptr;
 
-    std::string m_headerlessPath;  // the last load's file when it found no header and listed nothing
-    bool m_busy = false;
-    bool m_stopRequested = false;
-    bool m_closePending = false;
     bool m_keyPressedWhileEditing = false;
     // Keys pressed while a control of this window had the focus and not released yet. A release
     // counts only when its press is here: the press of the Esc or Enter that closed a dialog

@@ -6,31 +6,33 @@
 #include <QToolButton>
 
 #include "app/AppIcons.h"
-#include "app/Layout.h"
 #include "app/LinkColours.h"
+#include "app/QtText.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
-
-#ifndef VYR_SITE_ADDRESS
-#error "VYR_SITE_ADDRESS comes from the build settings"
-#endif
+#include "commands/Layout.h"
+#include "support/Messages.h"
 
 // Builds frmAlbum's controls in their fixed places, with their names, hints and tab order.
 namespace vyr::app {
 
-QToolButton* frmAlbum::AddButton(QWidget* parent, const char* name, const char* hint)
+namespace layout = commands::layout;
+namespace msg = support::msg;
+
+QToolButton* frmAlbum::AddButton(QWidget* parent, const char* name, std::string_view hint)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setIconSize(QSize(16, 16));
-    button->setToolTip(QString::fromUtf8(hint));
+    button->setToolTip(ToQString(hint));
     button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
 void frmAlbum::Place(QWidget* widget, const layout::Twips& twips) const
 {
-    widget->setGeometry(layout::ToPixels(twips, m_dpi));
+    const layout::Pixels place = layout::ToPixels(twips, m_dpi);
+    widget->setGeometry(place.left, place.top, place.width, place.height);
 }
 
 QLabel* frmAlbum::AddLabel(const char* name, const layout::Twips& twips)
@@ -67,18 +69,16 @@ void frmAlbum::BuildControls()
 
 void frmAlbum::BuildList()
 {
-    m_list = new TrackListView(this);
+    m_list = new TrackListView(m_commands.State(), ToUtf8(locale().groupSeparator()), this);
     m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setToolTip(
-        QStringLiteral("To modify filenames shown, select item with mouse then click on it "
-                       "again (or SHIFT+E) to Edit filename."));
-    m_list->setWhatsThis(QStringLiteral("Open album file to load list"));
+    m_list->setToolTip(ToQString(msg::kHintListView1));
+    m_list->setWhatsThis(ToQString(msg::kListView1EmptyHint));
     Place(m_list, layout::kListView1);
     // The precise recovery is offered from the list's own menu, so the fixed layout stays.
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_listMenu = new QMenu(this);
     m_listMenu->setObjectName(QStringLiteral("mnuListView1"));
-    m_recoverPrecisely = m_listMenu->addAction(QStringLiteral("Recover tracks frame by frame"));
+    m_recoverPrecisely = m_listMenu->addAction(ToQString(msg::kRecoverPreciselyMenu));
     m_recoverPrecisely->setObjectName(QStringLiteral("mnuRecoverPrecisely"));
 }
 
@@ -87,13 +87,12 @@ void frmAlbum::BuildLeftPanel()
     m_leftPanel = new QFrame(this);
     m_leftPanel->setObjectName(QStringLiteral("Picture1"));
     Place(m_leftPanel, layout::kPicture1);
-    m_open = AddButton(m_leftPanel, "cmdOpenFile",
-                       "Open album file, files that already exist in the folder will be un-ticked in the list.");
+    m_open = AddButton(m_leftPanel, "cmdOpenFile", msg::kHintOpenFile);
     Place(m_open, layout::kCmdOpenFile);
-    m_selectAll = AddButton(m_leftPanel, "cmdChoose", "Select all files");
+    m_selectAll = AddButton(m_leftPanel, "cmdChoose", msg::kHintSelectAll);
     m_selectAll->setProperty("index", 0);
     Place(m_selectAll, layout::kCmdChoose0);
-    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", "De-select all files");
+    m_deselectAll = AddButton(m_leftPanel, "cmdChoose", msg::kHintDeselectAll);
     m_deselectAll->setProperty("index", 1);
     Place(m_deselectAll, layout::kCmdChoose1);
 }
@@ -107,12 +106,11 @@ void frmAlbum::BuildProgressAndSite()
     m_progress->setTextVisible(false);
     Place(m_progress, layout::kProgressBar1);
 
-    const QString site = QStringLiteral(VYR_SITE_ADDRESS);
     m_site = AddLabel("lblSite", layout::kLblSite);
-    m_site->setText(site);
-    m_site->setToolTip(QStringLiteral("Click HERE To go to ") + site);
+    m_site->setText(ToQString(commands::SiteAddress()));
+    m_site->setToolTip(ToQString(commands::SiteHint()));
     QFont font = m_site->font();
-    font.setPointSizeF(9.75);
+    font.setPointSizeF(layout::kLblSitePoints);
     font.setUnderline(true);
     m_site->setFont(font);
     SetTextColour(m_site, kLinkColour);
@@ -125,15 +123,13 @@ void frmAlbum::BuildRightPanel()
     m_rightPanel = new QFrame(this);
     m_rightPanel->setObjectName(QStringLiteral("Picture4"));
     Place(m_rightPanel, layout::kPicture4);
-    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", "Prompt for target folder to extract to (on/off)");
+    m_chooseTarget = AddButton(m_rightPanel, "chkChsTarg", msg::kHintChooseTarget);
     m_chooseTarget->setCheckable(true);
     m_chooseTarget->setChecked(false);
     Place(m_chooseTarget, layout::kChkChsTarg);
-    m_extract = AddButton(m_rightPanel, "cmdExtract",
-                          "Extract files \"ticked\" in list from Album (does not overwrite files that already "
-                          "exist)");
+    m_extract = AddButton(m_rightPanel, "cmdExtract", msg::kHintExtract);
     Place(m_extract, layout::kCmdExtract);
-    m_cancel = AddButton(m_rightPanel, "cmdCancel", "Close");
+    m_cancel = AddButton(m_rightPanel, "cmdCancel", msg::kHintClose);
     Place(m_cancel, layout::kCmdCancel);
     // The toggle lies under cmdExtract's left edge; raised, its whole face can be clicked.
     m_chooseTarget->raise();
@@ -153,18 +149,27 @@ void frmAlbum::PaintIcons()
 
 void frmAlbum::ConnectControls()
 {
-    connect(m_open, &QToolButton::clicked, this, [this] { OpenCommand(); });
-    connect(m_selectAll, &QToolButton::clicked, this, [this] { ChooseCommand(0); });
-    connect(m_deselectAll, &QToolButton::clicked, this, [this] { ChooseCommand(1); });
-    connect(m_extract, &QToolButton::clicked, this, [this] { ExtractCommand(); });
+    connect(m_open, &QToolButton::clicked, this, [this] { m_commands.Open(); });
+    connect(m_selectAll, &QToolButton::clicked, this, [this] { m_commands.Choose(0); });
+    connect(m_deselectAll, &QToolButton::clicked, this, [this] { m_commands.Choose(1); });
+    connect(m_extract, &QToolButton::clicked, this, [this] { m_commands.Extract(); });
     connect(m_cancel, &QToolButton::clicked, this, &QWidget::close);
-    connect(m_list, &TrackListView::renameRequested, this, &frmAlbum::Rename);
+    connect(m_list, &TrackListView::renameRequested, this,
+            [this](int row, const QString& text) { m_commands.Rename(row, ToUtf8(text)); });
+    connect(m_list, &TrackListView::tickRequested, this,
+            [this](int item, bool ticked) { m_commands.Tick(item, ticked); });
     // Queued: the drop ends before the load runs, so the program the files came from is not kept
     // waiting for the answer to a question the load may ask.
-    connect(m_list, &TrackListView::filesDropped, this, &frmAlbum::DropFiles, Qt::QueuedConnection);
-    connect(m_list, &TrackListView::batchShown, this, &frmAlbum::Repaint);
+    connect(
+        m_list, &TrackListView::filesDropped, this,
+        [this](const QStringList& paths) {
+            std::vector<std::string> files;
+            for (const QString& path : paths) files.push_back(ToUtf8(path));
+            m_commands.Drop(files);
+        },
+        Qt::QueuedConnection);
     connect(m_list, &QWidget::customContextMenuRequested, this, &frmAlbum::ShowListMenu);
-    connect(m_recoverPrecisely, &QAction::triggered, this, &frmAlbum::RecoverPrecisely);
+    connect(m_recoverPrecisely, &QAction::triggered, this, [this] { m_commands.RecoverPrecisely(); });
 }
 
 }  // namespace vyr::app

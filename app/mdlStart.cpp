@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/CommandLine.h"
 #include "app/QtText.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/frmAlbum.h"
+#include "commands/CommandLine.h"
 
 namespace vyr::app {
 
@@ -75,7 +75,7 @@ int Main(int argc, char** argv)
 
     DesktopShell shell;
     frmAlbum window(shell);
-    window.LoadStep(JoinArguments(words));
+    window.Commands().LoadStep(commands::JoinArguments(words));
 
     if (!screenshot.isEmpty()) {
         QApplication::processEvents();

@@ -83,7 +83,7 @@ private slots:
         const std::string first = Material("cover-id3v24.mp3");
         const std::string second = Material("crc-protected.mp3");
         const std::string path = vyr::test::WriteFile(dir, "Mix.mp3", first + second);
-        m_window->DropFiles({QString::fromStdString(path)});  // the no-header question is answered No
+        m_window->Commands().Drop({path});  // the no-header question is answered No
         QCOMPARE(m_shell->messages.size(), std::size_t{1});
         QCOMPARE(Rows(), 0);
 
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(m_window->findChild<QLabel*>("lblEXTALB")->text().isEmpty());
         QVERIFY(m_window->findChild<QLabel*>("lblEXTART")->text().isEmpty());
         QCOMPARE(m_window->findChild<QProgressBar*>("ProgressBar1")->value(), 0);
-        QVERIFY(!m_window->Busy());
+        QVERIFY(!m_window->Commands().Busy());
     }
 
     void recovers_the_album_shown_by_its_header()
@@ -118,24 +118,24 @@ private slots:
                                    "\r\nOne.mp3\r\n#EXTBYT:" + std::to_string(second.size()) +
                                    "\r\nTwo.mp3\r\n#EXTBIN\r\n";
         const std::string path = vyr::test::WriteFile(dir, "Album.vyr", header + first + second);
-        m_window->DropFiles({QString::fromStdString(path)});
+        m_window->Commands().Drop({path});
         QCOMPARE(Rows(), 2);
-        QCOMPARE(m_window->PreciseScanPath(), path);
+        QVERIFY(m_window->Commands().CanRecoverPrecisely());
 
-        m_window->RecoverPrecisely();
+        m_window->Commands().RecoverPrecisely();
         QCOMPARE(Rows(), 2);
         QCOMPARE(Cell(0, 0), QStringLiteral("One.mp3"));
         QCOMPARE(Cell(1, 0), QStringLiteral("Two.mp3"));
-        QVERIFY(m_window->State().scanned);
+        QVERIFY(m_window->State().Scanned());
     }
 
     void a_missing_file_says_so()
     {
         QTemporaryDir dir;
         const std::string path = vyr::test::WriteFile(dir, "Gone.mp3", std::string(3000, 'x'));
-        m_window->DropFiles({QString::fromStdString(path)});
+        m_window->Commands().Drop({path});
         QFile::remove(QString::fromStdString(path));
-        m_window->RecoverPrecisely();
+        m_window->Commands().RecoverPrecisely();
         QCOMPARE(m_shell->messages.size(), std::size_t{2});
         QCOMPARE(m_shell->messages[1].text, "Cannot read the file\r\n" + path + "\r\nNo such file or directory");
     }

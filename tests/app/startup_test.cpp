@@ -7,9 +7,7 @@
 #include <QToolButton>
 
 #include <memory>
-#include <set>
 
-#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/frmAlbum.h"
 #include "tests/app/AlbumFiles.h"
@@ -18,68 +16,16 @@
 using namespace vyr::app;
 using vyr::album::MessageIcon;
 
-Q_DECLARE_METATYPE(vyr::app::StartAction)
-
 class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void arguments_join_with_single_spaces()
-    {
-        QCOMPARE(JoinArguments({}), std::string());
-        QCOMPARE(JoinArguments({"/music/My", "Album.vyr"}), std::string("/music/My Album.vyr"));
-        QCOMPARE(JoinArguments({"a", "", "b"}), std::string("a  b"));
-    }
-
-    void command_line_plan_data()
-    {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<vyr::app::StartAction>("action");
-        QTest::addColumn<QString>("path");
-
-        QTest::newRow("nothing") << "" << StartAction::Nothing << "";
-        QTest::newRow("spaces only") << "   " << StartAction::Nothing << "";
-        QTest::newRow("quoted path with spaces") << "\"/a b/x.vyr\"" << StartAction::Load << "/a b/x.vyr";
-        QTest::newRow("same path unquoted") << "/a b/x.vyr" << StartAction::Load << "/a b/x.vyr";
-        QTest::newRow("two names are one") << "/a.vyr /b.vyr" << StartAction::CommandLineError << "/a.vyr /b.vyr";
-        QTest::newRow("space after closing quote")
-            << "\"/a b/x.vyr\" " << StartAction::CommandLineError << "/a b/x.vyr\" ";
-        QTest::newRow("lone quote") << "\"" << StartAction::CommandLineError << "";
-        QTest::newRow("upper-case ALB") << "/w/WRAP.ALB" << StartAction::ScanAlbumWrap << "/w/WRAP.ALB";
-        QTest::newRow("albw goes to the loader") << "/w/wrap.albw" << StartAction::Load << "/w/wrap.albw";
-        QTest::newRow("spaces around are trimmed for the load") << " /a.vyr " << StartAction::Load << "/a.vyr";
-        QTest::newRow("opening quote only") << "\"/a b/x.vyr" << StartAction::Load << "/a b/x.vyr";
-    }
-
-    void command_line_plan()
-    {
-        QFETCH(QString, commandLine);
-        QFETCH(vyr::app::StartAction, action);
-        QFETCH(QString, path);
-        // The names that "exist"; the test sees them exactly as the plan asks, untrimmed.
-        const std::set<std::string> files = {"/a b/x.vyr", "/w/WRAP.ALB", "/w/wrap.albw", " /a.vyr "};
-        const StartPlan plan =
-            PlanCommandLine(commandLine.toStdString(), [&](const std::string& p) { return files.count(p) > 0; });
-        QCOMPARE(plan.action, action);
-        QCOMPARE(QString::fromStdString(plan.path), path);
-    }
-
-    void albw_test_is_exact_and_alb_test_is_case_blind()
-    {
-        QVERIFY(IsAlbwName("/x/a.albw"));
-        QVERIFY(IsAlbwName("/x/aalbw"));  // no dot needed
-        QVERIFY(!IsAlbwName("/x/a.ALBW"));
-        QVERIFY(!IsAlbwName("/x/a.albw "));
-        QVERIFY(IsAlbumWrapName("a.alb") && IsAlbumWrapName("a.AlB"));
-        QVERIFY(!IsAlbumWrapName("a.albw") && !IsAlbumWrapName("alb") && !IsAlbumWrapName("a.alb "));
-    }
-
     void load_step_sets_caption_and_target_folder()
     {
         vyr::test::ScriptedShell shell;
         shell.specFolder = "/home/user/Documents";
         frmAlbum window(shell);
-        window.LoadStep("");
+        window.Commands().LoadStep("");
         QCOMPARE(window.windowTitle(), QStringLiteral("vyr Extract   version 1.2.0"));
         QCOMPARE(window.State().targetFolder, std::string("/home/user/Documents/"));
         QVERIFY(window.isVisible());
@@ -87,7 +33,7 @@ private slots:
 
         vyr::test::ScriptedShell noDocuments;
         frmAlbum second(noDocuments);
-        second.LoadStep("");
+        second.Commands().LoadStep("");
         QCOMPARE(second.State().targetFolder, std::string());
     }
 
@@ -95,7 +41,7 @@ private slots:
     {
         vyr::test::ScriptedShell shell;
         frmAlbum window(shell);
-        window.LoadStep("\"/nowhere/at all.vyr\"");
+        window.Commands().LoadStep("\"/nowhere/at all.vyr\"");
         QCOMPARE(shell.messages.size(), 1u);
         QCOMPARE(shell.messages[0].text, std::string("/nowhere/at all.vyr\r\n is not a valid file"));
         QCOMPARE(shell.messages[0].title, std::string("Command line error"));
@@ -110,16 +56,16 @@ private slots:
         {
             vyr::test::ScriptedShell shell;
             frmAlbum window(shell);
-            window.LoadStep("\"" + album + "\"");
+            window.Commands().LoadStep("\"" + album + "\"");
             QVERIFY(shell.messages.empty());
-            QCOMPARE(window.ItemCount(), 1);
+            QCOMPARE(window.State().list.items, 1);
             QCOMPARE(window.findChild<QLabel*>("lblEXTART")->text(), QStringLiteral("Band"));
         }
         // No MP3 markers inside: the scanner finds nothing to recover.
         const std::string wrap = vyr::test::WriteFile(dir, "joined.ALB", std::string(5000, 'x'));
         vyr::test::ScriptedShell shell;
         frmAlbum window(shell);
-        window.LoadStep(wrap);
+        window.Commands().LoadStep(wrap);
         QVERIFY(shell.messages.size() >= 1);
         QCOMPARE(shell.messages[0].text, std::string("This file is an ALBW \"Album Wrap\" file NOT an vyr file\r\n"
                                                      "\r\n"
@@ -139,7 +85,7 @@ private slots:
         QVERIFY(QDir::setCurrent(dir.path()));
         vyr::test::ScriptedShell shell;
         frmAlbum window(shell);
-        window.LoadStep("Live.vyr");
+        window.Commands().LoadStep("Live.vyr");
         QDir::setCurrent(before);
         const std::string folder = QDir(dir.path()).canonicalPath().toStdString() + "/";
         QCOMPARE(window.State().albumPath, folder + "Live.vyr");
@@ -160,7 +106,7 @@ private slots:
         vyr::test::ScriptedShell shell;
         frmAlbum window(shell);
         shell.openAnswers = {lower, upper};
-        window.OpenCommand();
+        window.Commands().Open();
         QCOMPARE(shell.messages.front().text, std::string("Press OK and the file will be scanned to attempt\r\n"
                                                           "to recover tracks contained inside.\r\n"
                                                           "\r\n"
@@ -168,7 +114,7 @@ private slots:
         QCOMPARE(shell.messages.back().text, std::string("Sorry cannot locate files to recover."));
 
         shell.messages.clear();
-        window.OpenCommand();  // the loader asks whether to scan; the shell says No
+        window.Commands().Open();  // the loader asks whether to scan; the shell says No
         QCOMPARE(shell.messages.size(), 1u);
         QCOMPARE(shell.messages[0].text, std::string("No valid vyr type Album header found.\r\n"
                                                      "\r\n"
@@ -177,7 +123,7 @@ private slots:
                                                      "\r\n"
                                                      "Do you want to try a scan and recovery action ??"));
 
-        window.OpenCommand();  // cancelled: nothing more
+        window.Commands().Open();  // cancelled: nothing more
         QCOMPARE(shell.messages.size(), 1u);
     }
 

@@ -3,133 +3,119 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <vector>
+#include <string>
 
+#include "album/AlbumState.h"
+#include "album/TrackList.h"
 #include "app/TrackListModel.h"
 #include "app/TrackListView.h"
+#include "tests/RecordingWindow.h"
 
 using vyr::app::TrackListModel;
 using vyr::app::TrackListView;
+
+namespace {
+
+// `count` rows of 2,000,000 bytes, listed.
+void FillRows(vyr::album::AlbumState& state, int count)
+{
+    state.tracks.Reset();
+    for (int i = 0; i < count; ++i) {
+        vyr::album::TrackEntry& row = state.tracks.NextRow(i == 0);
+        row.fileName = "Track " + std::to_string(i) + ".mp3";
+        row.byteCount = 2'000'000;
+        row.hasByteCount = true;
+    }
+    vyr::test::RecordingWindow window;
+    vyr::album::FillList(state, window);
+}
+
+}  // namespace
 
 class TrackListTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The model tester checks every signal and answer against the model's contract as the rows
-    // arrive, wait, show, change and go.
-    void model_keeps_the_item_model_contract_through_fills_and_clears()
+    // The model tester checks every signal and answer against the model's contract as the state
+    // it shows is filled, ticked, emptied and filled again.
+    void model_keeps_the_item_model_contract_over_the_state()
     {
-        TrackListModel model;
+        vyr::album::AlbumState state;
+        TrackListModel model(state, ".");
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 0);
 
-        model.AddColumn("hFileName", QStringLiteral("File Name"));
-        model.AddColumn("hSize", QStringLiteral("Size"));
-        for (int i = 0; i < 5; ++i) {
-            QVERIFY(model.AddItem("row" + std::to_string(i)));
-            model.SetText(i, 0, QStringLiteral("Track %1.mp3").arg(i));
-            model.SetText(i, 1, QStringLiteral("%1Kb").arg(i));
-            model.SetTicked(i, i % 2 == 0);
-        }
-        QCOMPARE(model.ItemCount(), 5);
-        QCOMPARE(model.rowCount(), 0);  // waiting to be shown
-        model.ShowPending();
+        FillRows(state, 5);
+        model.ListChanged();
         QCOMPARE(model.rowCount(), 5);
-        QCOMPARE(inserted.count(), 1);  // one insertion for the whole batch
-
+        QCOMPARE(model.columnCount(), 2);
+        QCOMPARE(model.headerData(1, Qt::Horizontal), QVariant(QStringLiteral("Size")));
         const QModelIndex second = model.index(1, 0);
         QCOMPARE(model.data(second), QVariant(QStringLiteral("Track 1.mp3")));
-        QCOMPARE(model.data(model.index(1, 1)), QVariant(QStringLiteral("1Kb")));
-        QCOMPARE(model.data(second, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model.data(model.index(1, 1)), QVariant(QStringLiteral("1.954Kb")));  // the model's separator
+        QCOMPARE(model.data(second, Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QVERIFY(!model.data(model.index(1, 1), Qt::CheckStateRole).isValid());  // the tick is column 0's
         QVERIFY(model.flags(second).testFlag(Qt::ItemIsUserCheckable));
         QVERIFY(model.flags(second).testFlag(Qt::ItemIsEditable));
         QVERIFY(!model.flags(model.index(1, 1)).testFlag(Qt::ItemIsEditable));
 
-        // A click on the check box ticks; an edit never writes a name into the model.
-        QVERIFY(model.setData(second, Qt::Checked, Qt::CheckStateRole));
-        QVERIFY(model.IsTicked(1));
-        QVERIFY(!model.setData(second, QStringLiteral("other.mp3"), Qt::EditRole));
-        QCOMPARE(model.Text(1, 0), QStringLiteral("Track 1.mp3"));
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        state.tracks[3].ticked = false;
+        model.ItemsChanged(3, 3);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model.data(model.index(3, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        model.ItemsChanged(4, 9);  // past the last item: nothing to announce
+        QCOMPARE(changed.count(), 1);
 
-        QVERIFY(model.AddItem("row5"));  // pending rows and shown rows go together
-        model.RemoveAllItems();
-        QCOMPARE(model.ItemCount(), 0);
+        state.list.items = 0;  // emptied, the columns kept
+        model.ListChanged();
         QCOMPARE(model.rowCount(), 0);
-        QVERIFY(model.AddItem("row0"));  // the keys went with the rows
-        model.ShowPending();
-        model.RemoveAllColumns();
-        QCOMPARE(model.columnCount(), 0);
-        model.AddColumn("hFileName", QStringLiteral("File Name"));
-        QCOMPARE(model.headerData(0, Qt::Horizontal), QVariant(QStringLiteral("File Name")));
+        QCOMPARE(model.columnCount(), 2);
+        FillRows(state, 2);
+        model.ListChanged();
+        QCOMPARE(model.rowCount(), 2);
     }
 
-    void keys_stand_once_and_no_key_is_no_key()
+    // A click on a check box asks for the tick; the model itself changes nothing, and an edit
+    // never writes a name into it.
+    void clicks_and_edits_are_requests_not_changes()
     {
-        TrackListModel model;
-        QVERIFY(model.AddItem("01keyA.mp3"));
-        QVERIFY(!model.AddItem("01keyA.mp3"));
-        QVERIFY(model.AddItem("02keyA.mp3"));
-        QVERIFY(model.AddItem(""));
-        QVERIFY(model.AddItem(""));
-        QCOMPARE(model.ItemCount(), 4);
+        vyr::album::AlbumState state;
+        FillRows(state, 3);
+        TrackListModel model(state, ",");
+        QSignalSpy ticks(&model, &TrackListModel::tickRequested);
+        QVERIFY(model.setData(model.index(2, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(ticks.count(), 1);
+        QCOMPARE(ticks.at(0).at(0).toInt(), 2);
+        QCOMPARE(ticks.at(0).at(1).toBool(), false);
+        QVERIFY(state.tracks[2].ticked);
+        QVERIFY(!model.setData(model.index(1, 0), QStringLiteral("other.mp3"), Qt::EditRole));
+        QVERIFY(!model.setData(model.index(1, 1), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(state.tracks[1].fileName, std::string("Track 1.mp3"));
     }
 
-    void cells_of_a_column_added_later_or_removed_keep_their_text()
+    // A fill leaves the list scrolled to its last item, as one that scrolled each new item into
+    // view would; emptied, it has nothing selected.
+    void a_fill_ends_scrolled_to_the_last_item()
     {
-        TrackListModel model;
-        QVERIFY(model.AddItem("a"));
-        model.SetText(0, 2, QStringLiteral("later"));  // no such column yet: kept for when it comes
-        model.ShowPending();
-        QCOMPARE(model.columnCount(), 0);
-        for (const char* key : {"k0", "k1", "k2"}) model.AddColumn(key, QString::fromLatin1(key));
-        QCOMPARE(model.data(model.index(0, 2)), QVariant(QStringLiteral("later")));
-        QCOMPARE(model.ColumnOfKey("k1"), 1);
-        QCOMPARE(model.ColumnOfKey("hSize"), -1);
-        model.SetText(5, 0, QStringLiteral("x"));  // no such row: nothing
-        QCOMPARE(model.ItemCount(), 1);
-    }
-
-    void every_batch_shows_all_rows_added_before_it()
-    {
-        TrackListView view;
-        view.AddColumn("hFileName", "File Name", 200);
-        view.SetBatchInterval(0);  // each row is a batch of its own
-        std::vector<int> shownAtBatch;
-        connect(&view, &TrackListView::batchShown, &view, [&] { shownAtBatch.push_back(view.model()->rowCount()); });
-        for (int i = 0; i < 3; ++i) QVERIFY(view.AddItem("row" + std::to_string(i)));
-        QCOMPARE(shownAtBatch, (std::vector<int>{1, 2, 3}));
-
-        view.SetBatchInterval(60'000);  // no batch comes due: the rows wait for the event loop
-        for (int i = 3; i < 6; ++i) QVERIFY(view.AddItem("row" + std::to_string(i)));
-        QCOMPARE(view.model()->rowCount(), 3);
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(view.model()->rowCount(), 6);
-        QCOMPARE(shownAtBatch.size(), 3u);
-    }
-
-    // A fill asks for every row to be scrolled into view; the list ends on the last one asked for.
-    void a_fill_ends_scrolled_to_the_last_row_asked_for()
-    {
-        TrackListView view;
+        vyr::album::AlbumState state;
+        TrackListView view(state, ",");
         view.resize(300, 120);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.AddColumn("hFileName", "File Name", 200);
 
-        for (int i = 0; i < 200; ++i) {
-            QVERIFY(view.AddItem("row" + std::to_string(i)));
-            view.SetItemText(i, "Track " + std::to_string(i));
-            view.EnsureVisible(i);
-        }
-        QCOMPARE(view.ItemCount(), 200);
-        QCoreApplication::processEvents();  // the event loop shows what is still pending
+        FillRows(state, 200);
+        view.ShowList(96);
+        QCOMPARE(view.columnWidth(0), 269);  // 8055 / 2 twips at 96 dpi
+        QCoreApplication::processEvents();
         QCOMPARE(view.model()->rowCount(), 200);
         const QRect last = view.visualRect(view.model()->index(199, 0));
         QVERIFY(view.viewport()->rect().contains(last));
         QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
 
-        view.RemoveAllItems();
+        state.list.items = 0;
+        view.ShowList(96);
         QCOMPARE(view.model()->rowCount(), 0);
         QCOMPARE(view.SelectedItem(), -1);
     }

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -9,6 +10,7 @@
 #include "app/Shell.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
+#include "tests/app/AlbumFiles.h"
 
 using vyr::album::Message;
 using vyr::album::MessageButtons;
@@ -25,6 +27,7 @@ private:
     std::unique_ptr<vyr::app::DesktopShell> m_shell;
     std::unique_ptr<frmAlbum> m_window;
     std::unique_ptr<QTimer> m_poll;
+    QTemporaryDir m_albums;
 
     TrackListView* List() const { return m_window->findChild<TrackListView*>(QStringLiteral("ListView1")); }
 
@@ -47,12 +50,11 @@ private:
         m_window->show();
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        m_window->AddColumn("hFileName", "File Name", 4000);
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(m_window->AddItem("row" + std::to_string(i)));
-            m_window->SetItemText(i, "Track " + std::to_string(i) + ".mp3");
-        }
-        QCoreApplication::processEvents();
+        const std::string album = vyr::test::WriteFile(
+            m_albums, "three.vyr",
+            vyr::test::AlbumBytes("Three", "Band",
+                                  {{"Track 0.mp3", 1000}, {"Track 1.mp3", 1000}, {"Track 2.mp3", 1000}}));
+        m_window->Commands().Drop({album});
         List()->setFocus();
         List()->setCurrentIndex(List()->model()->index(1, 0));
     }
@@ -98,7 +100,7 @@ private slots:
         });
         switch (opens) {
         case 0: QTest::keyPress(QApplication::focusWidget(), k); break;
-        case 1: m_window->OpenCommand(); break;
+        case 1: m_window->Commands().Open(); break;
         case 2: m_window->ShowMessage({"Notice", MessageIcon::Information, MessageButtons::Ok, {}}); break;
         case 3: m_window->ShowMessage({"Question?", MessageIcon::Exclamation, MessageButtons::YesNo, {}}); break;
         }
@@ -131,12 +133,12 @@ private slots:
             static_cast<QMessageBox*>(modal)->done(0);
         });
         if (atStartUp) {
-            m_window->LoadStep("/nowhere/at all.vyr");
+            m_window->Commands().LoadStep("/nowhere/at all.vyr");
         } else {
-            m_window->LoadStep("");
+            m_window->Commands().LoadStep("");
             QVERIFY(!parent);
-            m_window->State().tracks.Reset();  // one row, as after a load that found nothing
-            m_window->Rename(0, QStringLiteral("a/b.mp3"));
+            ShowWithRows();
+            m_window->Commands().Rename(0, "a/b.mp3");
         }
         QCOMPARE(parent, m_window.get());
         const QPoint offset = box.center() - m_window->frameGeometry().center();

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <memory>
 
+#include "album/TrackList.h"
 #include "app/TrackListView.h"
 #include "app/frmAlbum.h"
 #include "tests/app/AlbumFiles.h"
@@ -52,6 +53,7 @@ class WindowTest : public QObject {
 private:
     std::unique_ptr<vyr::test::ScriptedShell> m_shell;
     std::unique_ptr<frmAlbum> m_window;
+    QTemporaryDir m_albums;
 
     TrackListView* List() const { return m_window->findChild<TrackListView*>(QStringLiteral("ListView1")); }
     QToolButton* Choose(int index) const
@@ -62,26 +64,18 @@ private:
     }
     int Px(int twips) const { return qRound(twips * m_window->logicalDpiX() / 1440.0); }
 
+    QString Cell(int item, int column) const { return List()->model()->index(item, column).data().toString(); }
+    bool Ticked(int item) const { return vyr::album::IsTicked(m_window->State(), item); }
+
     // Three listed tracks, as a load leaves them.
     void FillThreeRows()
     {
-        auto& tracks = m_window->State().tracks;
-        tracks.Reset();
-        for (int i = 0; i < 3; ++i) {
-            vyr::album::TrackEntry& row = tracks.NextRow(i == 0);
-            row.fileName = "Track " + std::to_string(i) + ".mp3";
-            row.byteCount = 1000;
-            row.hasByteCount = true;
-        }
-        m_window->AddColumn("hFileName", "File Name", 4027.5);
-        m_window->AddColumn("hSize", "Size", 1006.875);
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(m_window->AddItem(tracks[i].fileName));
-            m_window->SetItemText(i, tracks[i].fileName);
-            m_window->SetItemCell(i, "hSize", "1Kb");
-            m_window->SetTicked(i, true);
-        }
-        QCoreApplication::processEvents();  // the list shows new rows once the event loop runs
+        const std::string album = vyr::test::WriteFile(
+            m_albums, "three.vyr",
+            vyr::test::AlbumBytes("Three", "Band",
+                                  {{"Track 0.mp3", 1000}, {"Track 1.mp3", 1000}, {"Track 2.mp3", 1000}}));
+        m_window->Commands().Drop({album});
+        QCOMPARE(List()->model()->rowCount(), 3);
     }
 
     QImage IconImage(const char* button, QIcon::State state) const
@@ -238,7 +232,7 @@ private slots:
     void starts_empty_with_icon_buttons()
     {
         QCOMPARE(List()->model()->columnCount(), 0);
-        QCOMPARE(List()->ItemCount(), 0);
+        QCOMPARE(List()->model()->rowCount(), 0);
         QVERIFY(List()->acceptDrops());
         QVERIFY(m_window->findChild<QLabel*>("lblEXTART")->text().isEmpty());
         QVERIFY(m_window->findChild<QLabel*>("lblEXTALB")->text().isEmpty());
@@ -287,9 +281,10 @@ private slots:
         FillThreeRows();
         const std::string secondName = m_window->State().tracks[1].fileName;
         Choose(1)->click();
-        for (int i = 0; i < 3; ++i) QVERIFY(!m_window->IsTicked(i));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(List()->model()->index(i, 0).data(Qt::CheckStateRole), QVariant(Qt::Unchecked));
         Choose(0)->click();
-        for (int i = 0; i < 3; ++i) QVERIFY(m_window->IsTicked(i));
+        for (int i = 0; i < 3; ++i) QVERIFY(Ticked(i));
         QCOMPARE(m_window->State().tracks.Count(), 3);
         QCOMPARE(m_window->State().tracks[1].fileName, secondName);
         QVERIFY(m_shell->messages.empty());
@@ -300,7 +295,8 @@ private slots:
         for (const int index : {0, 1}) {
             m_shell->messages.clear();
             m_shell->openCalls.clear();
-            m_window->State().targetFolder = "/music/";
+            m_shell->specFolder = "/music";
+            m_window->Commands().LoadStep("");
             Choose(index)->click();
             QCOMPARE(m_shell->messages.size(), 1u);
             QCOMPARE(m_shell->messages[0].text, std::string("Open and Album file first."));
@@ -313,7 +309,7 @@ private slots:
                 std::string("Album (*.vyr;*.m3u;*.mp3;*.albw)|*.vyr;*.m3u;*.mp3;*.albw|(*.vyr)|*.vyr|(*.m3u)|*.m3u|"
                             "(*.mp3)|*.mp3|Any file (*.*)|*.*"));
             QCOMPARE(m_shell->openCalls[0].initialFolder, std::string("/music/"));
-            QCOMPARE(List()->ItemCount(), 0);
+            QCOMPARE(List()->model()->rowCount(), 0);
         }
     }
 
@@ -336,7 +332,7 @@ private slots:
         QCOMPARE(tracks[1].fileName, std::string("  New name.mp3 "));  // as typed
         QCOMPARE(tracks[0].fileName, std::string("Track 0.mp3"));
         QCOMPARE(tracks[2].fileName, std::string("Track 2.mp3"));
-        QCOMPARE(List()->Text(1, 0), QStringLiteral("  New name.mp3 "));
+        QCOMPARE(Cell(1, 0), QStringLiteral("  New name.mp3 "));
         QVERIFY(m_shell->messages.empty());
     }
 
@@ -348,7 +344,7 @@ private slots:
         for (const QString& text : refused) {
             EditRow(1, text);
             QCOMPARE(m_window->State().tracks[1].fileName, std::string("Track 1.mp3"));
-            QCOMPARE(List()->Text(1, 0), QStringLiteral("Track 1.mp3"));
+            QCOMPARE(Cell(1, 0), QStringLiteral("Track 1.mp3"));
         }
         // Empty text is ignored silently; every unsafe name is refused with a message.
         QCOMPARE(m_shell->messages.size(), std::size(refused) - 1);
@@ -389,14 +385,14 @@ private slots:
         bool disabled = false;
         bool stillOpen = false;
         QTimer::singleShot(0, m_window.get(), [&] {
-            disabled = m_window->Busy() && !m_window->findChild<QWidget*>("cmdOpenFile")->isEnabled() &&
+            disabled = m_window->Commands().Busy() && !m_window->findChild<QWidget*>("cmdOpenFile")->isEnabled() &&
                        !m_window->findChild<QWidget*>("cmdExtract")->isEnabled() && !Choose(0)->isEnabled() &&
                        !Choose(1)->isEnabled();
             m_window->findChild<QToolButton*>("cmdCancel")->click();
             stillOpen = m_window->isVisible();  // the scan still runs
-            m_window->DropFiles({QStringLiteral("/nowhere/a.vyr")});
+            m_window->Commands().Drop({"/nowhere/a.vyr"});
         });
-        m_window->OpenCommand();
+        m_window->Commands().Open();
         QVERIFY(disabled);
         QVERIFY(stillOpen);
         QVERIFY(!m_window->isVisible());  // closed once the stopped scan returned
@@ -421,8 +417,8 @@ private slots:
         QCoreApplication::processEvents();
 
         QCOMPARE(m_window->State().albumPath, paths.front().trimmed().toStdString());
-        QCOMPARE(List()->ItemCount(), 2);
-        QCOMPARE(List()->Text(0, 0), QStringLiteral("first 1.mp3"));
+        QCOMPARE(List()->model()->rowCount(), 2);
+        QCOMPARE(Cell(0, 0), QStringLiteral("first 1.mp3"));
         QCOMPARE(m_window->findChild<QLabel*>("lblEXTALB")->text(), QStringLiteral("first"));
         QVERIFY(m_shell->messages.empty());
     }
@@ -447,12 +443,12 @@ private slots:
         QTemporaryDir dir;
         const QString fifo = dir.filePath(QStringLiteral("pipe.vyr"));
         QVERIFY(::mkfifo(fifo.toLocal8Bit().constData(), 0644) == 0);
-        m_window->DropFiles({fifo});
+        m_window->Commands().Drop({fifo.toStdString()});
         QCOMPARE(m_shell->messages.size(), std::size_t{1});
         QCOMPARE(QString::fromStdString(m_shell->messages[0].text),
                  QStringLiteral("Cannot read the file\r\n") + fifo +
                      QStringLiteral("\r\nit is a named pipe (FIFO), not a regular file"));
-        QCOMPARE(m_window->ItemCount(), 0);
+        QCOMPARE(List()->model()->rowCount(), 0);
     }
 
     void extract_writes_ticked_tracks_into_the_album_folder()
@@ -460,9 +456,12 @@ private slots:
         QTemporaryDir dir;
         const std::string album = vyr::test::WriteFile(
             dir, "a.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 3000}, {"two.mp3", 5000}}));
-        m_window->LoadStep(album);
-        QCOMPARE(m_window->ItemCount(), 2);
-        m_window->SetTicked(0, false);
+        m_window->Commands().LoadStep(album);
+        QCOMPARE(List()->model()->rowCount(), 2);
+        // A click on the first check box unticks it.
+        const QModelIndex first = List()->model()->index(0, 0);
+        QVERIFY(List()->model()->setData(first, Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(first.data(Qt::CheckStateRole), QVariant(Qt::Unchecked));
         m_window->findChild<QToolButton*>("cmdExtract")->click();
         QVERIFY(!QFile::exists(dir.filePath("one.mp3")));
         QFile two(dir.filePath("two.mp3"));
@@ -560,10 +559,10 @@ private slots:
         QTemporaryDir dir;
         m_shell->openAnswers.push_back(
             vyr::test::WriteFile(dir, "a.vyr", vyr::test::AlbumBytes("Songs", "Band", {{"one.mp3", 3'145'728}})));
-        window.OpenCommand();
+        window.Commands().Open();
         auto* list = window.findChild<TrackListView*>(QStringLiteral("ListView1"));
         QCOMPARE(list->model()->headerData(3, Qt::Horizontal), QVariant(QStringLiteral("Size")));
-        QCOMPARE(list->Text(0, 3), size);
+        QCOMPARE(list->model()->index(0, 3).data().toString(), size);
     }
 
     void button_faces_stand_out_on_light_and_dark_palettes_data()
@@ -601,21 +600,54 @@ private slots:
         QVERIFY2(differing * 2 > on.width() * on.height(), qPrintable(QString::number(differing)));
     }
 
+    // An unticked item's box and the de-select face must be seen on either palette: the frame
+    // stands out at 3:1 or more against the list's base colour.
+    void unticked_boxes_stand_out_on_light_and_dark_palettes_data()
+    {
+        button_faces_stand_out_on_light_and_dark_palettes_data();
+    }
+
+    void unticked_boxes_stand_out_on_light_and_dark_palettes()
+    {
+        QFETCH(QPalette, palette);
+        m_window->setPalette(palette);
+        ShowActive();
+        FillThreeRows();
+        m_window->Commands().Tick(1, false);
+        const QRect cell = List()->visualRect(List()->model()->index(1, 0));
+        QStyleOptionViewItem item;
+        item.initFrom(List());
+        item.rect = cell;
+        item.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+        item.checkState = Qt::Unchecked;
+        const QRect box = List()->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, List());
+        const QImage shown = List()->viewport()->grab().toImage();
+        const QColor base = List()->palette().color(QPalette::Base);
+        double best = 1;
+        for (int x = box.left(); x <= box.right(); ++x)
+            best = std::max(best, Contrast(shown.pixelColor(x, box.top()), base));
+        QVERIFY2(best >= 3.0, qPrintable(QString::number(best)));
+
+        const QImage face =
+            Choose(1)->icon().pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QColor buttonFace = palette.color(QPalette::Button);
+        double faceBest = 1;
+        for (int x = 0; x < face.width(); ++x)
+            for (int y = 0; y < face.height(); ++y)
+                if (face.pixelColor(x, y).alpha() > 160)
+                    faceBest = std::max(faceBest, Contrast(face.pixelColor(x, y), buttonFace));
+        QVERIFY2(faceBest >= 3.0, qPrintable(QString::number(faceBest)));
+    }
+
     void columns_arrive_in_twips()
     {
-        m_window->AddColumn("hFileName", "File Name", 8055 / 2.0);
-        m_window->AddColumn("hDuration", "Time", 8055 / 8.0);
-        QCOMPARE(List()->model()->columnCount(), 2);
-        QCOMPARE(List()->model()->headerData(1, Qt::Horizontal), QVariant(QStringLiteral("Time")));
+        FillThreeRows();
+        QCOMPARE(List()->model()->columnCount(), 4);
+        QCOMPARE(List()->model()->headerData(2, Qt::Horizontal), QVariant(QStringLiteral("Time")));
         QCOMPARE(List()->columnWidth(0), Px(4028));
-        QVERIFY(m_window->AddItem("a.mp3"));
-        QVERIFY(!m_window->AddItem("a.mp3"));  // a key stands once
-        QVERIFY(m_window->AddItem(""));
-        QVERIFY(m_window->AddItem(""));  // no key is no key
-        m_window->SetItemCell(0, "hDuration", "01:01");
-        QCOMPARE(List()->Text(0, 1), QStringLiteral("01:01"));
-        m_window->RemoveAllColumns();
-        QCOMPARE(List()->model()->columnCount(), 0);
+        QCOMPARE(List()->columnWidth(1), Px(2685));
+        QCOMPARE(List()->columnWidth(3), Px(1007));
+        QCOMPARE(Cell(0, 2), QStringLiteral("01:01"));
     }
 };
 

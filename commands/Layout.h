@@ -1,12 +1,19 @@
 #pragma once
 
-#include <QRect>
+#include <cmath>
 
 // frmAlbum's fixed layout in twips (1440 to the inch; 15 to a pixel at 96 dpi), measured from
-// the top-left corner of each control's parent.
-namespace vyr::app::layout {
+// the top-left corner of each control's parent. Both windows place their controls by it.
+namespace vyr::commands::layout {
 
 struct Twips {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+struct Pixels {
     int left;
     int top;
     int width;
@@ -30,12 +37,15 @@ inline constexpr Twips kChkChsTarg{0, 0, 495, 435};  // overlaps cmdExtract by 1
 inline constexpr Twips kCmdExtract{480, 0, 855, 440};
 inline constexpr Twips kCmdCancel{1440, 0, 495, 440};
 
-// Twips to pixels at `dpi` dots per inch, rounded to the nearest pixel.
-inline int ToPixels(double twips, double dpi) { return qRound(twips * dpi / 1440.0); }
+// lblSite's font: 9.75 point, regular, underlined.
+inline constexpr double kLblSitePoints = 9.75;
 
-inline QRect ToPixels(const Twips& t, double dpi)
+// Twips to pixels at `dpi` dots per inch, rounded to the nearest pixel.
+inline int ToPixels(double twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
+
+inline Pixels ToPixels(const Twips& t, double dpi)
 {
-    return QRect(ToPixels(t.left, dpi), ToPixels(t.top, dpi), ToPixels(t.width, dpi), ToPixels(t.height, dpi));
+    return Pixels{ToPixels(t.left, dpi), ToPixels(t.top, dpi), ToPixels(t.width, dpi), ToPixels(t.height, dpi)};
 }
 
-}  // namespace vyr::app::layout
+}  // namespace vyr::commands::layout

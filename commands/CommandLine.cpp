@@ -1,10 +1,10 @@
-#include "app/CommandLine.h"
+#include "commands/CommandLine.h"
 
 #include <cctype>
 
 #include "support/Text.h"
 
-namespace vyr::app {
+namespace vyr::commands {
 
 std::string JoinArguments(const std::vector<std::string>& arguments)
 {
@@ -47,4 +47,4 @@ StartPlan PlanCommandLine(const std::string& commandLine, const std::function<bo
     return {StartAction::Load, std::move(trimmed)};
 }
 
-}  // namespace vyr::app
+}  // namespace vyr::commands

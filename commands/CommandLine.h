@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-// The start-up rules for the command line, kept apart from Qt so they are tested as plain text.
-namespace vyr::app {
+// The start-up rules for the command line: plain text, the same for every window.
+namespace vyr::commands {
 
 // The whole argument text as one string: the arguments joined by single spaces. A path with
 // spaces that the shell split into several arguments comes back whole.
@@ -39,4 +39,4 @@ struct StartPlan {
 // (a regular file of at least one byte).
 StartPlan PlanCommandLine(const std::string& commandLine, const std::function<bool(const std::string&)>& exists);
 
-}  // namespace vyr::app
+}  // namespace vyr::commands
