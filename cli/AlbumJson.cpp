@@ -1,8 +1,10 @@
 #include "cli/AlbumJson.h"
 
+#include <optional>
 #include <ostream>
 #include <vector>
 
+#include "album/TrackList.h"
 #include "cli/JsonWriter.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
@@ -27,21 +29,15 @@ std::string_view NameSourceName(album::NameSource source)
     return "numbered";
 }
 
-// nlohmann refuses a string that is not UTF-8 when it prints it: such a text goes in replaced,
-// with its bytes under the key with "Bytes" appended.
-void AddText(nlohmann::ordered_json& object, const std::string& key, const std::string& text)
-{
-    if (support::IsValidUtf8(text)) {
-        object[key] = text;
-        return;
-    }
-    object[key] = ReplaceInvalidUtf8(text);
-    object[key + "Bytes"] = PercentEncoded(text);
-}
+// A precise scan's own members of a row: where it took the name, and the row's damaged
+// stretches as [start, end) file offsets.
+struct PreciseRow {
+    std::string_view nameFrom;
+    const std::vector<album::ByteRange>* damaged = nullptr;
+};
 
-// `nameFrom`: where a precise scan took the row's name; empty for other rows.
 void WriteRow(JsonWriter& json, const album::TrackEntry& track, int row, std::int64_t offset, bool ticked,
-              std::string_view nameFrom)
+              const std::optional<PreciseRow>& precise)
 {
     json.BeginObject();
     json.Member("row", row);
@@ -53,36 +49,47 @@ void WriteRow(JsonWriter& json, const album::TrackEntry& track, int row, std::in
     json.Member("hasByteCount", track.hasByteCount);
     json.Member("offset", offset);
     json.Member("ticked", ticked);
-    if (!nameFrom.empty()) json.Member("nameFrom", nameFrom);
+    if (precise) {
+        json.Member("nameFrom", precise->nameFrom);
+        json.BeginArray("damaged");
+        if (precise->damaged != nullptr)
+            for (const album::ByteRange& range : *precise->damaged) {
+                json.BeginArray();
+                json.Member("", range.offset);
+                json.Member("", range.End());
+                json.EndArray();
+            }
+        json.EndArray();
+    }
     json.EndObject();
 }
 
 }  // namespace
 
-void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view kind, const album::AlbumState& state,
-                    const album::AlbumWindow& window)
+void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view kind, const album::AlbumState& state)
 {
     JsonWriter json(out);
     json.BeginObject();
     json.Member("file", path);
     json.Member("kind", kind);
-    json.Member("scanned", state.scanned);
+    json.Member("scanned", state.Scanned());
     // An album's rows come from its header: no recovery method to name.
-    if (state.scanned) json.Member("method", MethodName(state.recovery.method));
+    if (state.Scanned()) json.Member("method", MethodName(state.recovery.method));
     json.Member("title", state.title);
     json.Member("artist", state.artist);
     json.Member("headerLength", state.headerLength);
     json.Member("dataBase", state.dataBase);
     json.BeginArray("tracks");
     const std::vector<std::int64_t> offsets = album::RowOffsets(state);
-    const bool listed = window.ItemCount() > 0;
-    const bool precise = state.scanned && state.recovery.method == album::RecoveryMethod::Precise;
+    const bool listed = state.list.items > 0;
+    const bool precise = state.recovery.method == album::RecoveryMethod::Precise;
     for (int row = 0; listed && row < state.tracks.Count(); ++row) {
         const auto index = static_cast<std::size_t>(row);
-        const std::string_view nameFrom =
-            precise && index < state.recovery.nameFrom.size() ? NameSourceName(state.recovery.nameFrom[index]) : "";
-        WriteRow(json, state.tracks[row], row, offsets[index], row < window.ItemCount() && window.IsTicked(row),
-                 nameFrom);
+        std::optional<PreciseRow> preciseRow;
+        if (precise && index < state.recovery.nameFrom.size())
+            preciseRow = PreciseRow{NameSourceName(state.recovery.nameFrom[index]),
+                                    index < state.recovery.damaged.size() ? &state.recovery.damaged[index] : nullptr};
+        WriteRow(json, state.tracks[row], row, offsets[index], album::IsTicked(state, row), preciseRow);
     }
     json.EndArray();
     if (precise) {
@@ -100,29 +107,35 @@ void WriteAlbumJson(std::ostream& out, const std::string& path, std::string_view
     out << '\n';
 }
 
-nlohmann::ordered_json ExtractJson(const std::string& file, const album::AlbumState& state,
-                                   const extract::ExtractReport& report)
+void ExtractJson::Add(const std::string& file, const album::AlbumState& state, const extract::ExtractReport& report)
 {
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    if (m_albums++ == 0 && m_several) m_json.BeginArray();
+    m_json.BeginObject();
+    m_json.Member("file", file);
+    m_json.Member("targetFolder", state.targetFolder);
+    m_json.BeginArray("rows");
     for (const extract::RowReport& r : report.rows) {
-        nlohmann::ordered_json row = nlohmann::ordered_json::object();
-        row["row"] = r.row;
-        AddText(row, "fileName", r.fileName);
-        row["status"] = extract::StatusName(r.status);
+        m_json.BeginObject();
+        m_json.Member("row", r.row);
+        m_json.Member("fileName", r.fileName);
+        m_json.Member("status", extract::StatusName(r.status));
         if (r.status == extract::RowStatus::Failed || r.status == extract::RowStatus::UnsafeName)
-            AddText(row, "reason", r.reason);
-        rows.push_back(std::move(row));
+            m_json.Member("reason", r.reason);
+        m_json.EndObject();
     }
-    nlohmann::ordered_json album;
-    AddText(album, "file", file);
-    AddText(album, "targetFolder", state.targetFolder);
-    album["rows"] = std::move(rows);
-    return album;
+    m_json.EndArray();
+    m_json.EndObject();
 }
 
-std::string JsonText(const nlohmann::ordered_json& value)
+void ExtractJson::Finish(bool stopped)
 {
-    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    if (m_albums == 0) {
+        if (!stopped) m_out << "[]\n";
+        return;
+    }
+    if (m_several) m_json.EndArray();
+    m_json.Finish();
+    m_out << '\n';
 }
 
 }  // namespace vyr::cli

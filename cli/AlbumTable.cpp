@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "support/PathHelpers.h"
+#include "album/TrackList.h"
 #include "support/Text.h"
 
 namespace vyr::cli {
@@ -26,13 +26,14 @@ constexpr Cells kHeadings{"#", "File Name", "Display Name", "Time", "Size", ""};
 // row and never holds more than one line.
 class RowCells {
 public:
-    RowCells(const album::AlbumState& state, const album::AlbumWindow& window, const std::string& separator, int row)
+    RowCells(const album::AlbumState& state, std::string_view separator, int row)
     {
         const album::TrackEntry& track = state.tracks[row];
         m_number = std::to_string(row + 1);
-        if (!track.duration.IsZero()) m_time = support::FormatDuration(track.duration);
-        if (track.byteCount != 0) m_size = support::SizeText(track.byteCount, separator);
-        m_cells = {m_number, track.fileName, track.displayName, m_time, m_size, window.IsTicked(row) ? "" : "(exists)"};
+        m_time = album::CellText(track, album::Column::Time, separator);
+        m_size = album::CellText(track, album::Column::Size, separator);
+        m_cells = {m_number, track.fileName, track.displayName,
+                   m_time,   m_size,         album::IsTicked(state, row) ? "" : "(exists)"};
     }
     const Cells& cells() const { return m_cells; }
 
@@ -66,19 +67,18 @@ void PrintLine(std::ostream& out, const Cells& cells, const Widths& widths)
 
 }  // namespace
 
-void PrintAlbum(std::ostream& out, const album::AlbumState& state, const album::AlbumWindow& window)
+void PrintAlbum(std::ostream& out, const album::AlbumState& state, std::string_view separator)
 {
-    if (!state.scanned) {
+    if (!state.Scanned()) {
         out << "Album:  " << support::TerminalText(state.title) << '\n';
         out << "Artist: " << support::TerminalText(state.artist) << '\n';
     }
-    const std::string separator = window.GroupSeparator();
-    const int rows = std::min(state.tracks.Count(), window.ItemCount());
+    const int rows = std::min(state.tracks.Count(), state.list.items);
     Widths widths{};
     Widen(widths, kHeadings);
-    for (int row = 0; row < rows; ++row) Widen(widths, RowCells(state, window, separator, row).cells());
+    for (int row = 0; row < rows; ++row) Widen(widths, RowCells(state, separator, row).cells());
     PrintLine(out, kHeadings, widths);
-    for (int row = 0; row < rows; ++row) PrintLine(out, RowCells(state, window, separator, row).cells(), widths);
+    for (int row = 0; row < rows; ++row) PrintLine(out, RowCells(state, separator, row).cells(), widths);
 }
 
 }  // namespace vyr::cli

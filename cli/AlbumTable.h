@@ -1,13 +1,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <string_view>
 
 #include "album/AlbumState.h"
-#include "album/AlbumWindow.h"
 
 namespace vyr::cli {
 
-// The rows a load or a scan left as an aligned table for people.
-void PrintAlbum(std::ostream& out, const album::AlbumState& state, const album::AlbumWindow& window);
+// The items a load or a scan listed, as an aligned table for people; sizes group their digits
+// with `groupSeparator`.
+void PrintAlbum(std::ostream& out, const album::AlbumState& state, std::string_view groupSeparator);
 
 }  // namespace vyr::cli

@@ -1,11 +1,8 @@
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <charconv>
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -21,14 +18,15 @@
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/StopSignal.h"
 #include "extract/ExtractTicked.h"
 #include "extract/clsDiskSpace.h"
+#include "recovery/RecoveryScanner.h"
 #include "recovery/ScanAndRecover.h"
 #include "recovery/ScanPrecisely.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
-#include "support/UserLocale.h"
 
 namespace vyr::cli {
 
@@ -44,26 +42,6 @@ struct ExtractOptions {
     bool sync = false;
     bool precise = false;
 };
-
-// The signal that asked the run to stop, or 0. The copy looks at it between its steps, removes
-// its temporary file and returns; the command then ends with 128 + the signal, as a shell counts
-// a process the signal ended.
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void NoteStopSignal(int signal) { g_stopSignal = signal; }
-
-void StopOnSignals()
-{
-#ifdef _WIN32
-    // Windows has no hang-up signal and no sigaction; its C runtime delivers the other two.
-    for (const int signal : {SIGTERM, SIGINT}) std::signal(signal, NoteStopSignal);
-#else
-    struct sigaction action {};
-    action.sa_handler = NoteStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
-#endif
-}
 
 // Rows as the user counts them, from 1.
 struct Rename {
@@ -118,7 +96,9 @@ std::optional<int> Fill(const std::string& file, const std::string& path, const 
                                   : recovery::ScanAndRecover(state, window, path),
                   {}};
     } else {
-        result = album::LoadAlbum(state, window, path, {.handOffArchives = false});
+        recovery::RecoveryScanner scanner;
+        result =
+            album::LoadAlbum(state, window, path, scanner, {.handOffArchives = false, .stopRequested = StopRequested});
         if (result.kind == album::FileKind::Unreadable || result.kind == album::FileKind::Refused)
             std::cerr << "vyr: " << support::TerminalText(file) << ": " << support::TerminalText(result.reason) << '\n';
         else if (!result.scan && result.kind != album::FileKind::Album)
@@ -131,13 +111,13 @@ std::optional<int> Fill(const std::string& file, const std::string& path, const 
 }
 
 int ExtractOne(const ExtractOptions& options, const std::string& file, const std::optional<std::set<int>>& tracks,
-               const std::vector<Rename>& renames, nlohmann::ordered_json& json)
+               const std::vector<Rename>& renames, ExtractJson& json)
 {
     album::AlbumState state;
-    CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
+    CliWindow window(std::cerr, options.scan);
     if (const auto status = Fill(file, support::AbsolutePath(file), options, state, window)) return *status;
 
-    const int rows = std::min(state.tracks.Count(), window.ItemCount());
+    const int rows = std::min(state.tracks.Count(), state.list.items);
     for (const Rename& rename : renames) {
         if (rename.row > rows) return Usage("--rename: the album has no row " + std::to_string(rename.row));
         album::RenameRow(state, window, rename.row - 1, rename.name);
@@ -149,14 +129,14 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
     if (!options.outDir.empty())
         state.targetFolder = support::AddTrailingBackslash(support::AbsolutePath(options.outDir));
     if (tracks)
-        for (int row = 0; row < rows; ++row) window.SetTicked(row, tracks->contains(row + 1));
+        for (int row = 0; row < rows; ++row) album::SetTicked(state, window, row, tracks->contains(row + 1));
     else
         album::TickByTargetFolder(state, window);
 
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     extract::ExtractSettings settings;
     settings.sync = options.sync;
-    settings.stopRequested = [] { return g_stopSignal != 0; };
+    settings.stopRequested = StopRequested;
     const extract::ExtractReport report = extract::ExtractTicked(state, window, extract::PlatformVolumes(), settings);
     if (report.noAlbum) return kExitNotAnAlbum;
 
@@ -167,7 +147,7 @@ int ExtractOne(const ExtractOptions& options, const std::string& file, const std
         << support::TerminalText(file) << ": " << report.Count(RowStatus::Written) << " written, "
         << report.Count(RowStatus::Exists) << " skipped as present, " << refused << " refused, "
         << report.Count(RowStatus::Failed) << " failed, in " << support::TerminalText(state.targetFolder) << '\n';
-    if (options.json) json.push_back(ExtractJson(file, state, report));
+    if (options.json) json.Add(file, state, report);
     return report.AnyRefusedOrFailed() ? kExitFailures : kExitOk;
 }
 
@@ -202,14 +182,14 @@ int RunExtract(const ExtractOptions& options)
         return Usage(options.outDir + " is not a folder");
 
     StopOnSignals();
-    nlohmann::ordered_json json = nlohmann::ordered_json::array();
+    ExtractJson json(std::cout, options.files.size() > 1);
     int status = kExitOk;
     for (const std::string& file : options.files) {
         status = Worse(status, ExtractOne(options, file, tracks, renames, json));
-        if (g_stopSignal != 0) break;
+        if (StopRequested()) break;
     }
-    if (options.json) std::cout << JsonText(json.size() == 1 ? json[0] : json) << '\n';
-    return g_stopSignal != 0 ? 128 + g_stopSignal : status;
+    if (options.json) json.Finish(StopRequested());
+    return StopRequested() ? 128 + StopSignal() : status;
 }
 
 }  // namespace

@@ -7,42 +7,14 @@
 #include <cmath>
 #include <ostream>
 
+#include "support/Utf8.h"
+
 namespace vyr::cli {
 
 namespace {
 
 constexpr std::size_t kFlushBytes = std::size_t{64} << 10;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// Bytes of the UTF-8 sequence that starts at `at`, or 0 when none does: no overlong forms, no
-// surrogates, nothing past U+10FFFF.
-std::size_t SequenceLength(std::string_view text, std::size_t at)
-{
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;  // the range of the second byte; the later ones are 80 to BF
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() - at < length) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto b = static_cast<unsigned char>(text[at + k]);
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
-    }
-    return length;
-}
 
 // Bytes that stand in a JSON text as they are, and need no check as UTF-8: printable ASCII but
 // the quote and the backslash.
@@ -66,7 +38,7 @@ std::string ReplaceInvalidUtf8(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = SequenceLength(text, at);
+        const std::size_t length = support::utf8::At(text, at).length;
         if (length == 0) {
             out += kReplacement;
             ++at;
@@ -157,7 +129,7 @@ void JsonWriter::Member(std::string_view key, std::string_view text)
     // Checked in one pass for the common case; the rare text that is not UTF-8 gets both forms.
     bool valid = true;
     for (std::size_t at = 0; valid && at < text.size();) {
-        const std::size_t length = SequenceLength(text, at);
+        const std::size_t length = support::utf8::At(text, at).length;
         valid = length != 0;
         at += length;
     }

@@ -8,6 +8,8 @@
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/StopSignal.h"
+#include "recovery/RecoveryScanner.h"
 #include "support/PathHelpers.h"
 #include "support/Text.h"
 #include "support/UserLocale.h"
@@ -26,10 +28,13 @@ struct ListOptions {
 int RunList(const ListOptions& options)
 {
     album::AlbumState state;
-    CliWindow window(std::cerr, options.scan, support::UserGroupSeparator());
-    const album::LoadResult result = album::LoadAlbum(
-        state, window, support::AbsolutePath(options.file),
-        {.handOffArchives = false, .scanMethod = ScanMethod(options.precise), .scanUnasked = options.scan});
+    CliWindow window(std::cerr, options.scan);
+    // Asked to scan, the scan is sure to follow a file without a header: its walk reads the file
+    // along with the loader's first pass.
+    recovery::RecoveryScanner scanner(ScanMethod(options.precise), options.scan);
+    const album::LoadResult result = album::LoadAlbum(state, window, support::AbsolutePath(options.file), scanner,
+                                                      {.handOffArchives = false, .stopRequested = StopRequested});
+    if (StopRequested()) return 128 + StopSignal();
 
     switch (result.kind) {
     case album::FileKind::Unreadable:
@@ -53,9 +58,9 @@ int RunList(const ListOptions& options)
     const int status = ExitStatusFor(result);
     if (status == kExitUsage) return status;
     if (options.json)
-        WriteAlbumJson(std::cout, options.file, album::KindName(result.kind), state, window);
+        WriteAlbumJson(std::cout, options.file, album::KindName(result.kind), state);
     else if (status == kExitOk)
-        PrintAlbum(std::cout, state, window);
+        PrintAlbum(std::cout, state, support::UserGroupSeparator());
     return status;
 }
 
@@ -70,7 +75,10 @@ void AddListCommand(CLI::App& app, int& status)
     CLI::Option* scan = list->add_flag("--scan", options->scan,
                                        "When the file has no album header, scan it for MP3 parts and list those");
     list->add_flag("--precise", options->precise, "With --scan: split by MPEG frames and tags")->needs(scan);
-    list->callback([options, &status] { status = RunList(*options); });
+    list->callback([options, &status] {
+        StopOnSignals();
+        status = RunList(*options);
+    });
 }
 
 }  // namespace vyr::cli

@@ -13,6 +13,7 @@
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/StopSignal.h"
 #include "recovery/ScanAndRecover.h"
 #include "recovery/ScanPrecisely.h"
 #include "support/PathHelpers.h"
@@ -31,7 +32,7 @@ struct ScanOptions {
 int RunScan(const ScanOptions& options)
 {
     album::AlbumState state;
-    CliWindow window(std::cerr, false, support::UserGroupSeparator());
+    CliWindow window(std::cerr, false);
     window.ShowProgress(::isatty(STDERR_FILENO) == 1);
     album::ShowScanNotice(window);
     const std::string path = support::AbsolutePath(options.file);
@@ -45,13 +46,16 @@ int RunScan(const ScanOptions& options)
         outcome = recovery::ScanAndRecover(state, window, path, kind);
     else
         outcome = recovery::ScanAndRecover(state, window, path);
+    if (StopRequested()) return 128 + StopSignal();
     const int status = ExitStatusFor({album::FileKind::NoHeader, outcome, {}});
     if (status == kExitUsage) return status;
     if (options.json) {
-        const album::FileKind fileKind = options.precise ? album::ClassifyFile(path) : album::FileKindOf(kind);
-        WriteAlbumJson(std::cout, options.file, album::KindName(fileKind), state, window);
+        const album::FileKind fileKind =
+            options.precise ? album::ClassifyFile(path, StopRequested) : album::FileKindOf(kind);
+        if (StopRequested()) return 128 + StopSignal();
+        WriteAlbumJson(std::cout, options.file, album::KindName(fileKind), state);
     } else if (status == kExitOk)
-        PrintAlbum(std::cout, state, window);
+        PrintAlbum(std::cout, state, support::UserGroupSeparator());
     return status;
 }
 
@@ -66,7 +70,10 @@ void AddScanCommand(CLI::App& app, int& status)
     scan->add_flag("--json", options->json, "Print one JSON object instead of a table");
     scan->add_flag("--precise", options->precise,
                    "Split by MPEG frames and tags instead of the published markers: exact parts, gaps apart");
-    scan->callback([options, &status] { status = RunScan(*options); });
+    scan->callback([options, &status] {
+        StopOnSignals();
+        status = RunScan(*options);
+    });
 }
 
 }  // namespace vyr::cli

@@ -5,7 +5,10 @@
 
 #include "support/Win32.h"
 #else
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <cstdlib>
@@ -120,6 +123,26 @@ inline CliRun RunCli(const std::vector<std::string>& arguments, const std::strin
     run.out = ReadFile(scratch / "out");
     run.err = ReadFile(scratch / "err");
     return run;
+}
+
+// Starts `vyr` with the arguments and returns at once with its pid (0 when it could not start),
+// for a test that signals it on the way. Its output goes to `out`, its errors nowhere.
+inline pid_t StartCli(const std::vector<std::string>& arguments, const std::string& out = "/dev/null")
+{
+    const std::string cli = CliPath();
+    std::vector<std::string> words{cli};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }
 #endif
 

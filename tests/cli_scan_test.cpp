@@ -2,13 +2,21 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/RunCli.h"
 #include "tests/ScanMaterial.h"
@@ -110,6 +118,27 @@ TEST(cli_scan, json_kind_is_the_loaders_verdict_from_the_scans_own_reads)
     }
 }
 
+TEST(cli_scan, extract_writes_the_parts_of_a_file_whatever_its_name)
+{
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {std::string(248, 'a') + ".b", "[02] " + std::string(246, 'a') + ".mp3"},
+    };
+#ifndef _WIN32
+    // Names only Linux can hold.
+    cases.emplace_back("a:b.bin", "[02] a_b.mp3");
+    cases.emplace_back("back\\slash.bin", "[02] back_slash.mp3");
+    cases.emplace_back("line\nfeed.bin", "[02] line_feed.mp3");
+#endif
+    for (const auto& [name, second] : cases) {
+        TempDir dir;
+        TempDir out;
+        WriteFile(dir / name, TaggedPart(3000) + TaggedPart(4000));
+        const CliRun run = RunCli({"extract", "--scan", "-o", out.folder(), dir / name});
+        EXPECT_EQ(0, run.status) << name << ": " << run.err;
+        EXPECT_EQ(4000u, ReadFile(out / second).size()) << name;
+    }
+}
+
 #ifndef _WIN32
 TEST(cli_scan, a_sparse_3_gib_file_scans_in_bounded_memory)
 {
@@ -141,6 +170,60 @@ TEST(cli_scan, a_sparse_3_gib_file_scans_in_bounded_memory)
     ASSERT_EQ(0, ::getrusage(RUSAGE_CHILDREN, &usage));
     // Kilobytes; generous for the sanitizers' own shadow memory, far below the file's size.
     EXPECT_LT(usage.ru_maxrss, 128 * 1024);
+}
+
+// Bytes the process has read so far, or -1 once it is gone.
+std::int64_t BytesRead(pid_t pid)
+{
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    for (std::string key; io >> key;) {
+        std::int64_t value = 0;
+        io >> value;
+        if (key == "rchar:") return value;
+    }
+    return -1;
+}
+
+TEST(cli_scan, a_stop_signal_during_a_scan_ends_it_at_once_with_128_and_the_signal_and_writes_nothing)
+{
+    // Zeros with nothing to find: every scan reads on to the end, seconds after the signal.
+    TempDir dir;
+    const std::string path = dir / "Sparse.bin";
+    WriteFile(path, "");
+    std::filesystem::resize_file(path, std::int64_t{8} << 30);
+    const std::vector<std::string> commands[] = {
+        {"scan"},
+        {"scan", "--json", "--precise"},
+        {"list", "--scan"},
+        {"list", "--json", "--scan", "--precise"},
+        {"extract", "--scan"},
+        {"extract", "--json", "--scan", "--precise"},
+    };
+    const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+    int turn = 0;
+    for (std::vector<std::string> arguments : commands) {
+        const int signal = signals[turn++ % 3];
+        TempDir out;
+        if (arguments.front() == "extract") arguments.insert(arguments.end(), {"-o", out.path().string()});
+        arguments.push_back(path);
+        SCOPED_TRACE(arguments[0] + " " + arguments[1] + ", " + ::strsignal(signal));
+        const pid_t pid = StartCli(arguments, out / "stdout");
+        ASSERT_NE(pid, 0);
+        // Well into the file, so the scan (or the loader's pass before it) is under way.
+        int raw = 0;
+        while (::waitpid(pid, &raw, WNOHANG) == 0 && BytesRead(pid) < (64 << 20))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(::kill(pid, signal), 0) << "the scan ended before it could be stopped";
+        const auto sent = std::chrono::steady_clock::now();
+        ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+        const auto took = std::chrono::steady_clock::now() - sent;
+        EXPECT_LT(took, std::chrono::milliseconds(500));
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal itself";
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
+        EXPECT_EQ(ReadFile(out / "stdout"), "");
+        std::filesystem::remove(out / "stdout");
+        EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+    }
 }
 #endif
 

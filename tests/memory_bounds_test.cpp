@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <iostream>
 #include <new>
 #include <ostream>
 #include <streambuf>
@@ -22,8 +24,11 @@
 #include "cli/AlbumTable.h"
 #include "cli/CliWindow.h"
 #include "cli/Commands.h"
+#include "recovery/RecoveryScanner.h"
+#include "recovery/ScanPrecisely.h"
 #include "tests/AlbumBuilder.h"
 #include "tests/TestFiles.h"
+#include "tests/extract_mounts.h"
 
 namespace {
 
@@ -103,11 +108,12 @@ HeapUse ListAlbum(const std::string& path, Discard* sink = nullptr)
     return Measure([&] {
         album::AlbumState state;
         std::ostream quiet(nullptr);
-        cli::CliWindow window(quiet, false, ",");
-        ASSERT_EQ(album::LoadAlbum(state, window, path).kind, album::FileKind::Album);
+        cli::CliWindow window(quiet, false);
+        recovery::RecoveryScanner scanner;
+        ASSERT_EQ(album::LoadAlbum(state, window, path, scanner).kind, album::FileKind::Album);
         if (sink == nullptr) return;
         std::ostream out(sink);
-        cli::PrintAlbum(out, state, window);
+        cli::PrintAlbum(out, state, ",");
     });
 }
 
@@ -177,6 +183,56 @@ HeapUse ExtractScan(const std::string& path, const std::string& out)
     });
 }
 
+// A command of `vyr` in this process, what it prints counted and dropped.
+HeapUse RunCommand(std::vector<std::string> backwards, int expectedStatus)
+{
+    Discard printed;
+    std::streambuf* const out = std::cout.rdbuf(&printed);
+    std::streambuf* const err = std::cerr.rdbuf(&printed);
+    const HeapUse use = Measure([&] {
+        CLI::App app;
+        int status = -1;
+        cli::AddListCommand(app, status);
+        cli::AddExtractCommand(app, status);
+        app.parse(backwards);
+        EXPECT_EQ(status, expectedStatus);
+    });
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+    return use;
+}
+
+// Every command stays far below 64 MiB, whatever names the header holds.
+TEST(memory_bounds, long_names_are_held_cut_and_refused_without_copies)
+{
+    // 63 names of a megabyte each: the header alone is 63 MB, and was once held and copied into
+    // the rows, the row report, the name claims and the failure text, 400 MB in all.
+    std::vector<std::string> megabytes = {"#EXTM3U", "#EXTBYT:10"};
+    for (int i = 0; i < 63; ++i) megabytes.push_back(std::to_string(i) + std::string(1'000'000, 'n'));
+    // The most names a header holds, each too long and in the Windows-1252 range that takes three
+    // bytes a character as UTF-8, each listed in the failure text.
+    std::vector<std::string> widest = {"#EXTBYT:1"};
+    for (int i = 0; i < 32'766; ++i) widest.push_back(std::to_string(100'000 + i) + std::string(250, '\x80'));
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        std::int64_t bound;
+    } cases[] = {{"megabytes", megabytes, 16 << 20}, {"widest", widest, 48 << 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> lines = c.lines;
+        lines.emplace_back("#EXTBIN");
+        const std::string header = HeaderOf(lines);
+        TempDir dir;
+        WriteFile(dir / "long.vyr", header);
+        std::filesystem::resize_file(dir / "long.vyr", 2 * header.size());
+
+        EXPECT_LT(RunCommand({dir / "long.vyr", "--json", "list"}, 0).peak, c.bound);
+        EXPECT_LT(RunCommand({dir / "long.vyr", dir.folder(), "-o", "--json", "extract"}, 1).peak, c.bound);
+        EXPECT_EQ(Entries(dir.folder()), std::vector<std::string>{"long.vyr"});
+    }
+}
+
 TEST(memory_bounds, a_scan_before_extracting_stays_flat_whatever_the_file_size)
 {
     TempDir dir;
@@ -186,6 +242,48 @@ TEST(memory_bounds, a_scan_before_extracting_stays_flat_whatever_the_file_size)
     const HeapUse small = ExtractScan(dir / "small.bin", dir.folder());
     const HeapUse large = ExtractScan(dir / "large.bin", dir.folder());
     EXPECT_LT(large.peak, small.peak + (64 << 10)) << small.peak;
+}
+
+// `vyr scan --precise` in this process, through the terminal's window.
+HeapUse PreciseScan(const std::string& path)
+{
+    return Measure([&] {
+        album::AlbumState state;
+        std::ostream quiet(nullptr);
+        cli::CliWindow window(quiet, false);
+        EXPECT_EQ(recovery::ScanPrecisely(state, window, path), album::ScanOutcome::Recovered);
+    });
+}
+
+// An ID3v2.4 tag holding a title of `titleBytes` letters, and frames behind it.
+std::string TrackWithTitle(std::size_t titleBytes)
+{
+    const auto synchsafe = [](std::size_t n) {
+        return std::string{static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
+                           static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
+    };
+    const std::string frame =
+        "TIT2" + synchsafe(titleBytes + 1) + std::string(2, '\0') + '\3' + std::string(titleBytes, 't');
+    std::string frames;
+    for (int i = 0; i < 8; ++i) frames += "\xFF\xFB\x90\x64" + std::string(413, '\x11');
+    return std::string("ID3\4\0\0", 6) + synchsafe(frame.size()) + frame + frames;
+}
+
+TEST(memory_bounds, a_precise_scan_keeps_no_more_than_a_name_of_a_tag_or_a_header)
+{
+    TempDir dir;
+    // 4 MiB of header lines in front of the frames: more lines than any header has.
+    std::string lines;
+    while (lines.size() < (std::size_t{4} << 20)) lines += "x\r";
+    WriteFile(dir / "lines.bin", lines + TrackWithTitle(10) + TrackWithTitle(10));
+    // Titles of 250 KiB: were each kept whole, 80 tracks would hold 20 MiB of them.
+    std::string titles;
+    for (int i = 0; i < 80; ++i) titles += TrackWithTitle(std::size_t{250} << 10);
+    WriteFile(dir / "titles.bin", titles);
+    for (const char* name : {"lines.bin", "titles.bin"}) {
+        SCOPED_TRACE(name);
+        EXPECT_LT(PreciseScan(dir / name).peak, std::int64_t{16} << 20);
+    }
 }
 
 }  // namespace
