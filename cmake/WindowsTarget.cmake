@@ -45,6 +45,17 @@ if(VYR_TESTS)
       execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init
                       OUTPUT_QUIET ERROR_QUIET TIMEOUT 300)
     endif()
+    # The window's tests need windows, fonts and messages but no screen: wine's null display
+    # driver gives them that without an X server, and nothing ever shows.
+    set(vyr_null_display ${vyr_wine_prefix}/vyr-null-display)
+    if(NOT EXISTS ${vyr_null_display})
+      execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} reg add "HKCU\\Software\\Wine\\Drivers"
+                              /v Graphics /d null /f
+                      RESULT_VARIABLE vyr_reg OUTPUT_QUIET ERROR_QUIET TIMEOUT 120)
+      if(vyr_reg EQUAL 0)
+        file(TOUCH ${vyr_null_display})
+      endif()
+    endif()
   else()
     message(WARNING "wine not found: the Windows tests build but cannot run here")
   endif()
