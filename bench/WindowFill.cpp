@@ -1,16 +1,25 @@
 // Times the window's track list filling, as a user meets it: the open command is answered with
 // FILE, and the clock runs from the start of the command until the list shows its rows, painted.
 // For an album that is the whole load; for an ".albw" file the scan runs first, so the time from
-// the fill's start (the list's columns being rebuilt) is given on its own as well. Prints one line:
+// the moment the window is told of the filled list until it is painted is given on its own as
+// well (the fill of the state itself, its columns and ticks, is the core's and counts in the
+// total only). Prints one line:
 //   rows=N total_ms=T fill_ms=F repaints=R last_row_visible=0|1
 // R counts the list's paints while the command ran, so a fill that leaves the window unpainted
 // until it ends shows 0.
 //   vyr-bench-window FILE       (QT_QPA_PLATFORM=offscreen needs no display)
+// With --extract, once the list is painted the extract button is clicked, and the time until the
+// command returns (every ticked track written, flushed and named into the album's folder) is
+// printed as extract_ms=E with the tracks written as written=W and the progress bar's paints
+// during it as progress_paints=P.
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QUrl>
 
@@ -45,16 +54,16 @@ private:
     std::string m_file;
 };
 
-// The fill rebuilds the columns first: that moment starts the fill's own clock.
+// The window hears of the filled list: that moment starts the fill's own clock.
 class TimedWindow : public vyr::app::frmAlbum {
 public:
     using frmAlbum::frmAlbum;
     QElapsedTimer fillClock;
 
-    void RemoveAllColumns() override
+    void ListChanged() override
     {
-        if (!fillClock.isValid()) fillClock.start();
-        frmAlbum::RemoveAllColumns();
+        if (!fillClock.isValid() && State().list.items > 0) fillClock.start();
+        frmAlbum::ListChanged();
     }
 };
 
@@ -75,9 +84,11 @@ protected:
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    const QStringList arguments = QApplication::arguments();
+    QStringList arguments = QApplication::arguments();
+    const bool extract = arguments.size() == 3 && arguments.at(1) == QStringLiteral("--extract");
+    if (extract) arguments.removeAt(1);
     if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: vyr-bench-window FILE\n");
+        std::fprintf(stderr, "usage: vyr-bench-window [--extract] FILE\n");
         return 2;
     }
     AnsweringShell shell(arguments.at(1).toStdString());
@@ -90,7 +101,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer total;
     total.start();
-    window.OpenCommand();
+    window.Commands().Open();
     const int paintsDuring = counter.paints;
     // What is still queued for the screen when the command returns belongs to the fill too.
     QApplication::processEvents();
@@ -99,9 +110,23 @@ int main(int argc, char** argv)
     const qint64 fillNs = window.fillClock.isValid() ? window.fillClock.nsecsElapsed() : 0;
 
     const QScrollBar* bar = list->verticalScrollBar();
-    const bool lastVisible = window.ItemCount() > 0 && bar->value() == bar->maximum();
-    std::printf("rows=%d total_ms=%.1f fill_ms=%.1f repaints=%d last_row_visible=%d\n", window.ItemCount(),
+    const int rows = list->model()->rowCount();
+    const bool lastVisible = rows > 0 && bar->value() == bar->maximum();
+    std::printf("rows=%d total_ms=%.1f fill_ms=%.1f repaints=%d last_row_visible=%d\n", rows,
                 static_cast<double>(totalNs) / 1e6, static_cast<double>(fillNs) / 1e6, paintsDuring,
                 lastVisible ? 1 : 0);
-    return window.ItemCount() > 0 ? 0 : 1;
+    if (extract) {
+        // The window takes no input while it writes, but its progress bar is painted as it moves.
+        PaintCounter progress;
+        window.findChild<QWidget*>(QStringLiteral("ProgressBar1"))->installEventFilter(&progress);
+        QElapsedTimer clock;
+        clock.start();
+        window.findChild<QAbstractButton*>(QStringLiteral("cmdExtract"))->click();
+        const qint64 extractNs = clock.nsecsElapsed();
+        const QDir folder = QFileInfo(arguments.at(1)).absoluteDir();
+        const auto written = folder.entryList({QStringLiteral("*.mp3")}, QDir::Files).size();
+        std::printf("extract_ms=%.1f written=%lld progress_paints=%d\n", static_cast<double>(extractNs) / 1e6,
+                    static_cast<long long>(written), progress.paints);
+    }
+    return rows > 0 ? 0 : 1;
 }

@@ -39,47 +39,14 @@ dense="$work/dense.mp3"
 for _ in $(seq 256); do cat "$work/t"; done >"$dense"
 rm -f "$work/t" "$work/long" "$frames"
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
-# The extraction rows write into an empty folder, with the writes of the run before on disk, so
-# that runs do not meet the write-back of the one before. The files of the run before are emptied
-# and kept, never removed, in the build folder: making a file, ext4 without a journal passes one
-# by one over the inodes freed in the last minute (five more while their table is not written
-# back), which would charge a command that makes 1,116 files for those this benchmark, or the one
-# before it, removed, and cp for none. Emptied only now, after the sync and just before the run,
-# their pages are free when it starts: a virtual machine may back a page only when it is first
-# written, several times slower, and take back within seconds the pages its guest frees, so a
-# run would otherwise write into memory backed afresh, or not, by chance.
-scratch=build/bench-scratch/scan-$(date +%Y%m%d-%H%M%S)-$$
-mkdir -p "$scratch"
-out=$scratch/out
-kept=0
-fresh_out() {
-  if [ -d "$out" ]; then
-    sync
-    find "$out" -type f -exec truncate -s 0 {} +
-    mv "$out" "$scratch/kept$kept"
-    kept=$((kept + 1))
-  fi
-  mkdir "$out"
-}
+bench=scan
+. bench/common.sh
+start_scratch
 
 # The file the commands read, read once more before each timed run of either side: the machine
 # may drop pages of its page cache between runs, though memory is free.
 warm=
 warm_input() { if [ -n "$warm" ]; then cat "$warm" >/dev/null; fi; }
-
-# One timed run of "$@": the wall time in nanoseconds in $run_wall, the peak memory in KiB in
-# $run_peak. A command that fails ends the benchmark: its figure would mean nothing.
-timed() {
-  local start end
-  start=$(date +%s%N)
-  /usr/bin/time -o "$work/time.txt" -f '%M' "$@" >/dev/null 2>"$work/err" ||
-    { echo "scan: $* failed: $(tail -3 "$work/err")" >&2; exit 1; }
-  end=$(date +%s%N)
-  run_wall=$((end - start))
-  run_peak=$(tail -1 "$work/time.txt")
-}
 
 # row LABEL REFERENCE TARGET FRESH N COMMAND... --- REFERENCE-COMMAND...
 # TARGET: the most the ratio may be; FRESH 1: both write into an empty $out.

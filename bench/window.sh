@@ -5,7 +5,9 @@
 #   scan  an ".albw" file of that many parts, each part 1 KiB ending in an ID3v1 tag; the time
 #         includes the scan, and the fill's own share is given beside it
 # Prints the median over several runs (a fresh window each) of the time from the open command to
-# the painted list, and how often the list was painted while the command ran.
+# the painted list, and how often the list was painted while the command ran. Then the extraction
+# the window makes of an album of 32,766 tracks of 2,000 bytes (the most a header of 32,767 lines
+# gives a byte count), flushed and named as the window always does, into a new folder each run.
 #   bench/window.sh [PROGRAM]     default: build/release/bench/vyr-bench-window
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +42,16 @@ make_parts() {
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p"; }
 
+# One #EXTBYT line, which every file-name line after it takes, then rows names.
+make_sized_album() {
+  local file=$1 rows=$2
+  awk -v rows="$rows" 'BEGIN { printf "#EXTBYT:2000\r\n"; for (i = 1; i <= rows; i++) printf "Track %05d.mp3\r\n", i; printf "#EXTBIN\r\n" }' >"$file"
+  local header
+  header=$(stat -c %s "$file")
+  head -c $((rows * 2000)) /dev/urandom >>"$file"
+  [ $((rows * 2000)) -gt "$header" ] || { echo "window: the album's data would not pass its header" >&2; exit 1; }
+}
+
 for kind in load scan; do
   for rows in $sizes; do
     if [ "$kind" = load ]; then
@@ -67,3 +79,18 @@ for kind in load scan; do
     fi
   done
 done
+
+rows=32766 extracts=() paints=() written=
+make_sized_album "$work/sized.vyr" "$rows"
+for run in $(seq "${WINDOW_EXTRACT_RUNS:-3}"); do
+  mkdir "$work/extract-$run"
+  cp "$work/sized.vyr" "$work/extract-$run/album.vyr"
+  line=$("$program" --extract "$work/extract-$run/album.vyr" 2>/dev/null) || { echo "window: --extract failed" >&2; exit 1; }
+  extracts+=("$(field extract_ms <<<"$line")") paints+=("$(field progress_paints <<<"$line")")
+  written=$(field written <<<"$line")
+  [ "$written" = "$rows" ] || { echo "window: $written tracks written, not $rows" >&2; exit 1; }
+  rm -rf "$work/extract-$run"
+done
+printf 'window: extract of %5d tracks %8.0f ms, flushed and named, the progress bar painted %.0f times (median of %d)\n' \
+  "$rows" "$(printf '%s\n' "${extracts[@]}" | median)" "$(printf '%s\n' "${paints[@]}" | median)" \
+  "${WINDOW_EXTRACT_RUNS:-3}"
