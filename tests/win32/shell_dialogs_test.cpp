@@ -2,6 +2,9 @@
 
 #include "win32/Api.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+
 #include <functional>
 #include <string>
 #include <utility>
@@ -21,17 +24,23 @@ using album::MessageAnswer;
 using album::MessageButtons;
 using album::MessageIcon;
 
-// Hands the next dialog this thread opens to `act`, from a timer that its modal loop runs.
+// Hands the next dialog this thread opens to `act`, from a timer that its modal loop runs, once
+// `ready` says the dialog has settled, as a user would wait for it (or after five seconds, so that
+// a dialog that never settles fails the test instead of hanging it).
 class DialogAnswer {
 public:
-    explicit DialogAnswer(std::function<void(HWND)> act) : m_timer(::SetTimer(nullptr, 0, 50, Tick))
+    explicit DialogAnswer(std::function<void(HWND)> act, std::function<bool(HWND)> ready = {})
+        : m_timer(::SetTimer(nullptr, 0, kTickMs, Tick))
     {
         Pending() = std::move(act);
+        Ready() = std::move(ready);
+        Waited() = 0;
     }
     ~DialogAnswer()
     {
         ::KillTimer(nullptr, m_timer);
         Pending() = nullptr;
+        Ready() = nullptr;
     }
     DialogAnswer(const DialogAnswer&) = delete;
     DialogAnswer& operator=(const DialogAnswer&) = delete;
@@ -39,10 +48,23 @@ public:
     static bool Answered() { return !Pending(); }
 
 private:
+    static constexpr UINT kTickMs = 50;
+    static constexpr int kMostTicks = 5000 / kTickMs;
+
     static std::function<void(HWND)>& Pending()
     {
         static std::function<void(HWND)> act;
         return act;
+    }
+    static std::function<bool(HWND)>& Ready()
+    {
+        static std::function<bool(HWND)> ready;
+        return ready;
+    }
+    static int& Waited()
+    {
+        static int ticks = 0;
+        return ticks;
     }
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
@@ -58,6 +80,7 @@ private:
             },
             reinterpret_cast<LPARAM>(&dialog));
         if (!dialog || !Pending()) return;
+        if (Ready() && !Ready()(dialog) && ++Waited() < kMostTicks) return;
         auto act = std::move(Pending());
         Pending() = nullptr;
         act(dialog);
@@ -190,6 +213,41 @@ TEST(DesktopShell, the_open_dialog_cancelled_gives_nothing)
     EXPECT_TRUE(DialogAnswer::Answered());
 }
 
+// The text of the item the folder browser's tree has selected, or "" before it has one.
+std::string SelectedFolder(HWND dialog)
+{
+    HWND tree = nullptr;
+    ::EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM found) -> BOOL {
+            wchar_t name[32] = {};
+            ::GetClassNameW(child, name, 32);
+            if (std::wstring(name) != WC_TREEVIEWW) return TRUE;
+            *reinterpret_cast<HWND*>(found) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&tree));
+    if (!tree) return {};
+    const auto item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return {};
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW read{};
+    read.mask = TVIF_TEXT;
+    read.hItem = item;
+    read.pszText = text;
+    read.cchTextMax = MAX_PATH;
+    ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
+    return win32::Utf8(text);
+}
+
+// The name the shell shows for `folder` in its tree.
+std::string ShownName(const std::string& folder)
+{
+    SHFILEINFOW info{};
+    ::SHGetFileInfoW(win32::Wide(folder).c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME);
+    return win32::Utf8(info.szDisplayName);
+}
+
 TEST(DesktopShell, the_folder_browser_opens_on_the_start_folder)
 {
     TempDir dir;
@@ -201,11 +259,10 @@ TEST(DesktopShell, the_folder_browser_opens_on_the_start_folder)
     win32::DesktopShell shell;
     for (const auto& [start, chosen] : starts) {
         SCOPED_TRACE(start);
-        std::string title;
-        const DialogAnswer answer([&](HWND dialog) {
-            title = Text(dialog);
-            Press(dialog, IDOK);
-        });
+        // The dialog walks its tree down to the start folder one level at a time after it shows.
+        const std::string shown = ShownName(chosen);
+        const DialogAnswer answer([&](HWND dialog) { Press(dialog, IDOK); },
+                                  [&](HWND dialog) { return SelectedFolder(dialog) == shown; });
         EXPECT_EQ(shell.BrowseForFolder(nullptr, start, "Select a Folder"), chosen);
         EXPECT_TRUE(DialogAnswer::Answered());
     }
