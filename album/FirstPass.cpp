@@ -11,6 +11,7 @@
 #include "support/NibbleTable.h"
 #include "support/ReadBuffer.h"
 #include "support/Text.h"
+#include "support/Utf8.h"
 #include "support/WindowReader.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -384,10 +385,7 @@ void FirstPass::EndLine()
     std::vector<std::string>& lines = m_scan.lines;
     if (!m_refusal && !m_overlong && m_lineText.size() > kMaxKeptNameBytes &&
         ClassifyLine(m_lineText) == LineKind::FileName) {
-        // Cut where a character begins, so a UTF-8 name stays UTF-8.
-        std::size_t cut = kMaxKeptNameBytes;
-        while (cut > kMaxKeptNameBytes - 3 && (static_cast<unsigned char>(m_lineText[cut]) & 0xC0) == 0x80) --cut;
-        m_lineText.resize(cut);
+        m_lineText.resize(support::utf8::Prefix(m_lineText, kMaxKeptNameBytes).size());
         m_lineText.shrink_to_fit();
     }
     if (!m_refusal) {

@@ -70,8 +70,10 @@ bool IsValid(std::string_view bytes)
 std::string_view Prefix(std::string_view text, std::size_t maxBytes)
 {
     if (text.size() <= maxBytes) return text;
+    // A character has at most three continuation bytes: a longer run is no UTF-8 (a Windows-1252
+    // name, say), and backing over all of it would cut the text to nothing.
     std::size_t end = maxBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && maxBytes - end < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     return text.substr(0, end);
 }
 

@@ -25,7 +25,8 @@ Character At(std::string_view bytes, std::size_t at);
 bool IsValid(std::string_view bytes);
 
 // The longest start of a UTF-8 text that has at most maxBytes bytes and ends on a character's
-// end, so a cut never leaves half a character behind.
+// end, so a cut never leaves half a character behind. Text that is not UTF-8 is cut at most three
+// bytes short of maxBytes.
 std::string_view Prefix(std::string_view text, std::size_t maxBytes);
 
 }  // namespace vyr::support::utf8

@@ -88,6 +88,9 @@ TEST(utf8, a_cut_ends_on_a_whole_character)
         std::string_view kept;
     } cases[] = {{0, ""}, {2, "ab"}, {3, "ab"}, {4, "ab\xC3\xA9"}, {7, "ab\xC3\xA9"}, {8, text}, {100, text}};
     for (const auto& c : cases) EXPECT_EQ(Prefix(text, c.maxBytes), c.kept) << c.maxBytes;
+    // Windows-1252 bytes that read as a run of continuation bytes: no character is that long, so
+    // the cut backs over three of them at most and never empties the text.
+    EXPECT_EQ(Prefix(std::string(10, '\x80'), 6), std::string(3, '\x80'));
 }
 
 }  // namespace
