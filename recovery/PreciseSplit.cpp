@@ -72,13 +72,7 @@ bool IsBinary(std::string_view bytes)
 
 // A name's key in the set of names taken: Windows and most Linux desktops' file systems do not
 // tell "A.mp3" from "a.mp3".
-std::string NameKey(std::string_view name)
-{
-    std::string key(name);
-    for (char& ch : key)
-        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    return key;
-}
+std::string NameKey(std::string_view name) { return support::FoldAsciiCase(name); }
 
 bool HasAlbumTag(const std::vector<std::string>& lines)
 {

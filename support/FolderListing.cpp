@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "support/PathHelpers.h"
+#include "support/Text.h"
 
 namespace vyr::support {
 
@@ -12,14 +13,6 @@ namespace {
 constexpr std::size_t kListFromNames = 64;
 constexpr std::size_t kListedPerName = 10;
 constexpr std::size_t kMaxNameBytes = 16u << 20;  // and the listing's memory stays small
-
-std::string Folded(std::string_view name)
-{
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return folded;
-}
 
 // A name a folder's listing settles. A file system that ignores case (FAT, SMB, a case-folding
 // ext4 folder) finds "A.mp3" as "a.mp3", hence the folding; the rest it may also find under
@@ -44,7 +37,7 @@ FolderListing::FolderListing(std::string folder, std::size_t names) : m_folder(s
     m_listed = ReadFolderNames(m_folder, [&](std::string_view name) {
         bytes += name.size();
         if (m_names.size() >= maxEntries || bytes > kMaxNameBytes) return false;
-        m_names.insert(Folded(name));
+        m_names.insert(FoldAsciiCase(name));
         return true;
     });
     if (!m_listed) m_names = {};
@@ -52,7 +45,7 @@ FolderListing::FolderListing(std::string folder, std::size_t names) : m_folder(s
 
 bool FolderListing::Holds(std::string_view name) const
 {
-    if (m_listed && ListingSettles(name) && !m_names.contains(Folded(name))) return false;
+    if (m_listed && ListingSettles(name) && !m_names.contains(FoldAsciiCase(name))) return false;
     return FileExists(m_folder + std::string(name));
 }
 

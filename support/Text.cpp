@@ -34,6 +34,14 @@ std::string_view TrimSpaces(std::string_view text)
 
 bool IsValidUtf8(std::string_view bytes) { return utf8::IsValid(bytes); }
 
+std::string FoldAsciiCase(std::string_view text)
+{
+    std::string folded(text);
+    for (char& ch : folded)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    return folded;
+}
+
 std::string ToDisplayText(std::string_view bytes)
 {
     if (IsValidUtf8(bytes)) return std::string(bytes);
@@ -106,10 +114,7 @@ bool IsSpecialToWindows(std::string_view name)
 bool IsPlainFileName(std::string_view name)
 {
     if (name.empty() || name == "." || name == "..") return false;
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (name.size() >= kPartPrefix.size() &&
-        std::equal(kPartPrefix.begin(), kPartPrefix.end(), name.begin(), [&](char a, char b) { return a == lower(b); }))
-        return false;
+    if (FoldAsciiCase(name.substr(0, kPartPrefix.size())) == kPartPrefix) return false;
     for (const char ch : name) {
         const auto b = static_cast<unsigned char>(ch);
         if (ch == '/' || ch == '\\' || b < 32 || b == 127) return false;

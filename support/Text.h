@@ -38,6 +38,9 @@ std::string GroupThousands(std::uint64_t value, std::string_view separator);
 // rounds to 0, then "Kb".
 std::string SizeText(std::int64_t byteCount, std::string_view separator);
 
+// `text` with A to Z made a to z, as FAT, NTFS and Windows compare names; other bytes stay.
+std::string FoldAsciiCase(std::string_view text);
+
 // The start of the hidden names the copy gives its temporary files where it must name them.
 inline constexpr std::string_view kPartPrefix = ".vyr-part-";
 
