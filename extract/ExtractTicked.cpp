@@ -21,30 +21,13 @@ namespace msg = support::msg;
 
 // 100,000,000 bytes must stay free after a track is written.
 constexpr double kFreeSpaceMarginMillions = 100.0;
+// The most characters of a refused name the failure report shows before an ellipsis.
+constexpr std::size_t kMaxShownCharacters = 64;
 
 void ShowWarning(album::AlbumWindow& window, std::string text, std::string_view title)
 {
     window.ShowMessage(album::Message{std::move(text), album::MessageIcon::Exclamation, album::MessageButtons::Ok,
                                       std::string(title)});
-}
-
-// A refused name may hold control characters; the report box shows them as "?". A name far
-// longer than a file may have is cut, so that the box stays readable and small.
-std::string Printable(std::string_view name)
-{
-    constexpr std::size_t kMaxShownCharacters = 64;
-    std::string shown;
-    std::size_t characters = 0;
-    for (const char ch : name) {
-        const auto b = static_cast<unsigned char>(ch);
-        // Only a byte that starts a character counts, so a cut never splits one.
-        if ((b & 0xC0) != 0x80 && characters++ == kMaxShownCharacters) {
-            shown += "\u2026";
-            break;
-        }
-        shown += b < 32 || b == 127 ? '?' : ch;
-    }
-    return shown;
 }
 
 void ShowFailures(album::AlbumWindow& window, const ExtractReport& report)
@@ -54,7 +37,9 @@ void ShowFailures(album::AlbumWindow& window, const ExtractReport& report)
     for (const RowReport& row : report.rows) {
         if (row.status != RowStatus::Failed && row.status != RowStatus::UnsafeName) continue;
         text += msg::kLineBreak;
-        text += msg::FailureLine(Printable(row.fileName), row.reason);
+        // A refused name may hold control characters, shown as "?"; one far longer than a file
+        // may have is cut, so that the box stays readable and small.
+        text += msg::FailureLine(support::TerminalText(row.fileName, kMaxShownCharacters + 1), row.reason);
         any = true;
     }
     if (any) ShowWarning(window, std::move(text), msg::kAppTitle);

@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "extract/PartKey.h"
 #include "extract/mdlTrimFilePlatform.h"
 #include "support/Messages.h"
 #include "support/PathHelpers.h"
@@ -271,6 +273,12 @@ void CopyQueue::Drop()
     for (SettledCopy& copy : stopped) state.settled.push_back(std::move(copy));
     state.changed.wait(lock, [&state] { return !state.flushing; });
     state.dropping = false;
+}
+
+int RemoveLeftoverParts(const support::Folder& folder)
+{
+    const std::optional<PartKey> key = PartKey::KeptForUser();
+    return key ? RemoveLeftoverParts(folder, *key) : 0;
 }
 
 }  // namespace vyr::extract

@@ -378,12 +378,6 @@ void RemoveName(const support::Folder& folder, const std::string& name, const Co
     CallsOf(options).UnlinkAt(folder.Descriptor(), name.c_str());
 }
 
-int RemoveLeftoverParts(const support::Folder& folder)
-{
-    const std::optional<PartKey> key = PartKey::KeptForUser();
-    return key ? RemoveLeftoverParts(folder, *key) : 0;
-}
-
 int RemoveLeftoverParts(const support::Folder& folder, const PartKey& key)
 {
     const int listing = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

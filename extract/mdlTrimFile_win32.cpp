@@ -192,12 +192,6 @@ void RemoveName(const support::Folder& folder, const std::string& name, const Co
     if (const std::optional<std::wstring> path = support::WidePath(folder.PathOf(name))) ::DeleteFileW(path->c_str());
 }
 
-int RemoveLeftoverParts(const support::Folder& folder)
-{
-    const std::optional<PartKey> key = PartKey::KeptForUser();
-    return key ? RemoveLeftoverParts(folder, *key) : 0;
-}
-
 // Who owns a file is a security descriptor on Windows, and the FAT and exFAT sticks that tracks
 // often go to keep none, so unlike Linux the owner is not asked. What guards instead: the name
 // with this user's tag, a process of that id that is gone, a plain file (no folder, no link or
