@@ -126,14 +126,8 @@ void JsonWriter::Member(std::string_view key, std::string_view text)
 {
     Key(key);
     if (IsPlain(text)) return Quoted(text);
-    // Checked in one pass for the common case; the rare text that is not UTF-8 gets both forms.
-    bool valid = true;
-    for (std::size_t at = 0; valid && at < text.size();) {
-        const std::size_t length = support::utf8::At(text, at).length;
-        valid = length != 0;
-        at += length;
-    }
-    if (valid) {
+    // The rare text that is not UTF-8 gets both forms.
+    if (support::utf8::IsValid(text)) {
         Escaped(text);
         return;
     }
