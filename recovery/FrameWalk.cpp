@@ -318,11 +318,7 @@ Walker::Chain Walker::ChainFrom(std::int64_t first, const MpegHeader& head)
 // frame of another stream.
 bool Walker::CleanBoundaryAt(std::int64_t offset)
 {
-    if (offset >= Length()) return true;
-    const Bytes bytes = Peek(offset, 12);
-    if (StartsWith(bytes, "TAG") || StartsWith(bytes, "APETAGEX") || StartsWith(bytes, "LYRICSBEGIN") ||
-        Id3v2Tag::Parse(bytes))
-        return true;
+    if (offset >= Length() || TagStartsAt(offset)) return true;
     const auto header = HeaderAt(offset);
     return header && VbrFrameAt(offset, *header);
 }

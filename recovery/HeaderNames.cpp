@@ -159,10 +159,6 @@ std::string ListedName(const std::string& path)
 
 namespace {
 
-// The longest name both platforms take: Linux counts 255 bytes, Windows 255 UTF-16 units, and
-// UTF-8 never needs fewer bytes than UTF-16 needs units.
-constexpr std::size_t kMaxFileNameBytes = 255;
-
 // The listed name's stem as a part of a file name that Linux and Windows both take, the same
 // on each: a path separator, a control character or a character Windows reserves becomes "_".
 // Any name the file system lists can be scanned, "back\slash.bin" or one with a line feed.
@@ -182,7 +178,9 @@ std::string RowFileName(int row, const std::vector<std::string>& names, std::str
 {
     char prefix[24];
     std::snprintf(prefix, sizeof prefix, "[%02d] ", row + 1);
-    const std::size_t room = kMaxFileNameBytes - std::strlen(prefix) - std::string_view(".mp3").size();
+    // Counted in bytes, the name fits both platforms: UTF-8 never needs fewer bytes than UTF-16
+    // needs units.
+    const std::size_t room = support::kMaxNameUnits - std::strlen(prefix) - std::string_view(".mp3").size();
     const auto index = static_cast<std::size_t>(row);
     if (!names.empty() && !names.front().empty() && index < names.size() && !names[index].empty())
         return prefix + std::string(support::utf8::Prefix(support::ToDisplayText(names[index]), room)) + ".mp3";

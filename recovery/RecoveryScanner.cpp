@@ -21,11 +21,7 @@ std::optional<album::HeaderScan> RecoveryScanner::ReadAlong(const std::string& p
     if (!m_readAlong || m_method != album::RecoveryMethod::Classic) return std::nullopt;
     std::optional<FirstPassAndWalk> along = WalkWithFirstPass(path, window);
     if (!along) return std::nullopt;
-    if (along->stopped) {
-        album::HeaderScan stopped;
-        stopped.stopped = true;
-        return stopped;
-    }
+    if (along->header.stopped) return std::move(along->header);
     m_walkedPath = path;
     m_walked = std::make_unique<WalkResult>(std::move(along->walk));
     return std::move(along->header);

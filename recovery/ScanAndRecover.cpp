@@ -165,7 +165,11 @@ std::optional<FirstPassAndWalk> WalkWithFirstPass(const std::string& path, album
     // A walk that ended on neither a header nor its own end was stopped by the window.
     const bool stopped = walk.outcome == WalkOutcome::Stopped && !firstPass.FoundHeader();
     std::optional<album::HeaderScan> header = firstPass.TakeVerdict();
-    if (stopped) return FirstPassAndWalk{header.value_or(album::HeaderScan{}), std::move(walk), true};
+    if (stopped) {
+        album::HeaderScan unfinished = header.value_or(album::HeaderScan{});
+        unfinished.stopped = true;
+        return FirstPassAndWalk{std::move(unfinished), std::move(walk)};
+    }
     // A walk that ended before the pass did leaves no verdict: the loader then reads on its own.
     if (!header) return std::nullopt;
     return FirstPassAndWalk{std::move(*header), std::move(walk)};

@@ -21,8 +21,7 @@ using album::ScanOutcome;
 // early where the pass finds an album or a ZIP archive, and is then of no use.
 struct FirstPassAndWalk {
     album::HeaderScan header;
-    WalkResult walk;
-    bool stopped = false;  // the window asked the walk to stop; the header is then no verdict
+    WalkResult walk;  // header.stopped: the window asked the walk to stop, and the header is no verdict
 };
 
 // Empty when the file cannot be opened, or the walk ended before the pass had its verdict (a

@@ -361,7 +361,7 @@ TEST_F(load_album, a_stop_during_the_walk_along_ends_the_load_without_a_second_r
     window.stopRequested = true;
     const std::optional<recovery::FirstPassAndWalk> walked = recovery::WalkWithFirstPass(dir / "joined.mp3", window);
     ASSERT_TRUE(walked);
-    EXPECT_TRUE(walked->stopped);
+    EXPECT_TRUE(walked->header.stopped);
     EXPECT_EQ(window.yields, 1);
 
     window.yields = 0;
